@@ -13,7 +13,7 @@ bin=build/release/tools
 out=build/release/example
 mkdir -p "$out"
 
-say() { printf '\n$ %s\n' "$*"; "$@"; }
+say() { printf '\n$'; printf ' %q' "$@"; printf '\n'; "$@"; }
 
 # The example movie: 550 x 400 at 12 fps, a dark blue background, and one frame
 # per command it sends to its host.

@@ -1,4 +1,3 @@
-// TEMPORARY NOTE FOR ENGINEERS (the lead removes it): before writing anything, read /work/TEAM_RULES.md - the team rules and how to build. Follow them strictly.
 // The request record: one command call of a movie, from parsing through
 // dispatch to the reply. Fields keep the order and meaning of the bridge's
 // record; the strings are owned values, so releasing a record (destroying it)

@@ -1,4 +1,3 @@
-// TEMPORARY NOTE FOR ENGINEERS (the lead removes it): before writing anything, read /work/TEAM_RULES.md - the team rules and how to build. Follow them strictly.
 // Readers for the two request forms a movie sends: named parameters of the
 // URL form ("KW://KW_name?a=1&b=2") and the items of the list form ("[a,b]"),
 // plus the small text tests both forms rely on.

@@ -17,5 +17,7 @@ inline constexpr Status kStatusEntryPointsMissing = 666;
 inline constexpr Status kStatusCipherTooShort = 1302;  // enciphered data shorter than 8 bytes
 inline constexpr Status kStatusRunCommand = 7089;      // 0x1BB1: the parser says "run it"
 inline constexpr Status kStatusUnsupported = 8;        // unsupported browser function
+// A movie too damaged to merge: the status zlib gives for a damaged stream.
+inline constexpr Status kStatusMalformedMovie = -3;    // Z_DATA_ERROR
 
 }  // namespace kw

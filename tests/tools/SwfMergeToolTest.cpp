@@ -1,1 +1,172 @@
+// End-to-end runs of the swfmerge and swfcipher binaries on temporary files.
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/swf/SwfWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string out;
+};
+
+// Runs a shell command line, collecting its standard output.
+ToolRun run(const std::string& command) {
+  ToolRun result;
+  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 256> buffer{};
+  size_t count = 0;
+  while ((count = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), count);
+  const int status = pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string tool(const char* name) { return "'" + (fs::path(KW_TOOLS_DIR) / name).string() + "'"; }
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+class SwfMergeTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() / ("kw-swfmerge-" + std::to_string(getpid()) + "-" + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path file(const std::string& name, const Bytes& bytes) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+  fs::path path(const std::string& name) const { return dir_ / name; }
+
+  static Bytes read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  ToolRun merge(const fs::path& wrapper, const fs::path& movie, const fs::path& out, const std::string& extra = "") {
+    return run(tool("swfmerge") + " --wrapper " + quoted(wrapper) + " --movie " + quoted(movie) + " " + extra +
+               " -o " + quoted(out));
+  }
+  ToolRun cipher(const char* direction, const fs::path& in, const fs::path& out) {
+    return run(tool("swfcipher") + " " + direction + " " + quoted(in) + " -o " + quoted(out));
+  }
+
+  fs::path dir_;
+};
+
+// A wrapper with a 20-byte header and two leading tags of 11 bytes.
+Bytes wrapperMovie() {
+  kw::swf::MovieHeader header;
+  header.frame = {0, 4000, 0, 3000};
+  header.minRectBits = 13;
+  auto writer = kw::swf::SwfWriter::wrapperLike(header);
+  writer.doActionGetURL("KW://KW_backChannel", "").showFrame().end();
+  return writer.build();
+}
+
+// A user movie with a 21-byte header.
+kw::swf::SwfWriter userMovie(bool compressed) {
+  kw::swf::MovieHeader header;
+  header.compressed = compressed;
+  kw::swf::SwfWriter writer(header);
+  writer.setBackgroundColor(0x102030).showFrame().end();
+  return writer;
+}
+
+uint32_t storedLength(const Bytes& movie) {
+  return uint32_t{movie[4]} | uint32_t{movie[5]} << 8 | uint32_t{movie[6]} << 16 | uint32_t{movie[7]} << 24;
+}
+
+TEST_F(SwfMergeTool, MergesACompressedMovieWithTheWrapper) {
+  const Bytes wrapper = wrapperMovie();
+  const Bytes plain = userMovie(false).build();
+  const ToolRun result = merge(file("wrapper.swf", wrapper), file("movie.swf", userMovie(true).build()), path("out.swf"));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "status 0\n");
+
+  const Bytes merged = read(path("out.swf"));
+  ASSERT_EQ(merged.size(), wrapper.size() - 4 + plain.size() - 31 + 6);
+  EXPECT_EQ(storedLength(merged), merged.size());
+  EXPECT_EQ(Bytes(merged.begin(), merged.begin() + 4), (Bytes{'F', 'W', 'S', 9}));
+  EXPECT_EQ(Bytes(merged.begin() + 8, merged.begin() + 21), Bytes(plain.begin() + 8, plain.begin() + 21));
+  const auto tag = merged.end() - static_cast<ptrdiff_t>(plain.size() - 21) - 6;
+  EXPECT_EQ(Bytes(tag, tag + 6), (Bytes{0x44, 0x10, 0x00, 0x01, 0x78, 0x00}));
+  EXPECT_EQ(Bytes(tag + 6, merged.end()), Bytes(plain.begin() + 21, plain.end()));
+}
+
+TEST_F(SwfMergeTool, CipherRoundTripsAndEncipheredInputsMergeAlike) {
+  const fs::path wrapper = file("wrapper.swf", wrapperMovie());
+  const fs::path movie = file("movie.swf", userMovie(true).build());
+
+  ASSERT_EQ(cipher("--encipher", movie, path("movie.zve")).exitCode, 0);
+  ASSERT_EQ(cipher("--encipher", wrapper, path("wrapper.zve")).exitCode, 0);
+  EXPECT_NE(read(path("movie.zve")), read(movie));
+  ASSERT_EQ(cipher("--decipher", path("movie.zve"), path("movie.back")).exitCode, 0);
+  EXPECT_EQ(read(path("movie.back")), read(movie));
+
+  ASSERT_EQ(merge(wrapper, movie, path("plain.out")).out, "status 0\n");
+  const ToolRun enciphered = merge(path("wrapper.zve"), path("movie.zve"), path("enciphered.out"));
+  EXPECT_EQ(enciphered.exitCode, 0);
+  EXPECT_EQ(enciphered.out, "status 0\n");
+  EXPECT_EQ(read(path("enciphered.out")), read(path("plain.out")));
+
+  // Without the wrapper flag: the movie deciphered, still compressed.
+  const ToolRun passed = run(tool("swfmerge") + " --movie " + quoted(path("movie.zve")) + " --no-wrapper -o " +
+                         quoted(path("passed.out")));
+  EXPECT_EQ(passed.out, "status 0\n");
+  EXPECT_EQ(read(path("passed.out")), read(movie));
+}
+
+TEST_F(SwfMergeTool, FailuresReportTheStatusAndWriteOnlyWhatTheMergerWrites) {
+  const fs::path wrapper = file("wrapper.swf", wrapperMovie());
+  const fs::path tiny = file("tiny.zve", {'a', 'b', 'c', 'd', 'e'});
+
+  // Malformed movie: nothing written.
+  const ToolRun malformed = merge(wrapper, file("short.swf", {'F', 'W', 'S', 9, 40, 0, 0, 0, 0x78}), path("m.out"));
+  EXPECT_EQ(malformed.exitCode, 1);
+  EXPECT_EQ(malformed.out, "status -3\n");
+  EXPECT_FALSE(fs::exists(path("m.out")));
+
+  // Short enciphered movie: 1302; written as it is only without the wrapper flag.
+  const ToolRun wrapped = merge(wrapper, tiny, path("w.out"));
+  EXPECT_EQ(wrapped.out, "status 1302\n");
+  EXPECT_FALSE(fs::exists(path("w.out")));
+  const ToolRun unwrapped = merge(wrapper, tiny, path("u.out"), "--no-wrapper");
+  EXPECT_EQ(unwrapped.exitCode, 1);
+  EXPECT_EQ(unwrapped.out, "status 1302\n");
+  EXPECT_EQ(read(path("u.out")), read(tiny));
+
+  // swfcipher refuses files under 8 bytes.
+  EXPECT_EQ(cipher("--decipher", tiny, path("c.out")).exitCode, 1);
+  EXPECT_FALSE(fs::exists(path("c.out")));
+
+  // Wrong usage and unreadable files.
+  EXPECT_EQ(run(tool("swfmerge") + " --movie " + quoted(tiny)).exitCode, 2);
+  EXPECT_EQ(merge(path("missing.swf"), tiny, path("x.out")).exitCode, 2);
+  EXPECT_EQ(run(tool("swfcipher") + " " + quoted(tiny) + " -o " + quoted(path("y.out"))).exitCode, 2);
+  const ToolRun help = run(tool("swfmerge") + " --help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("status N"), std::string::npos);
+}
+
+}  // namespace

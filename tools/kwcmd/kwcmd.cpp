@@ -69,10 +69,10 @@ void appendJSONString(std::string& out, std::string_view text) {
 class JSONLine {
  public:
   void key(std::string_view name) {
-    out_ += first_ ? "{" : ", ";
+    out_ += first_ ? "{" : ",";
     first_ = false;
     appendJSONString(out_, name);
-    out_ += ": ";
+    out_ += ':';
   }
   void number(std::string_view name, long long value) {
     key(name);

@@ -1,0 +1,132 @@
+// Text encodings and ASCII case rules: see TextEncoding.h.
+#include "mac/net/TextEncoding.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kw {
+namespace {
+
+// Windows Latin-1 characters of the bytes 0x80-0x9F; 0 marks an unassigned code.
+constexpr std::array<uint16_t, 32> kWindowsLatin1High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 0x88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 0x98
+};
+
+void appendUTF8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Decodes one UTF-8 character at `i` (the text is known to be valid) and
+// advances `i` past it.
+uint32_t nextCodePoint(std::string_view text, size_t& i) {
+  const auto c = static_cast<uint8_t>(text[i]);
+  size_t extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+  uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1Fu) : extra == 2 ? (c & 0x0Fu) : (c & 0x07u);
+  for (size_t k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3Fu);
+  i += extra + 1;
+  return cp;
+}
+
+}  // namespace
+
+bool isValidUTF8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const auto c = static_cast<uint8_t>(bytes[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t extra;
+    uint32_t min;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+      extra = 1, min = 0x80, cp = c & 0x1Fu;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2, min = 0x800, cp = c & 0x0Fu;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3, min = 0x10000, cp = c & 0x07u;
+    } else {
+      return false;
+    }
+    if (bytes.size() - i <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const auto cc = static_cast<uint8_t>(bytes[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+std::string stringWithISOLatin1(ByteSpan bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (uint8_t b : bytes) appendUTF8(out, b);
+  return out;
+}
+
+std::string stringWithWindowsLatin1(ByteSpan bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (uint8_t b : bytes) {
+    uint32_t cp = b;
+    if (b >= 0x80 && b <= 0x9F && kWindowsLatin1High[b - 0x80] != 0) cp = kWindowsLatin1High[b - 0x80];
+    appendUTF8(out, cp);
+  }
+  return out;
+}
+
+std::optional<Bytes> latin1Bytes(std::string_view text) {
+  if (!isValidUTF8(text)) return std::nullopt;
+  Bytes out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const uint32_t cp = nextCodePoint(text, i);
+    if (cp <= 0xFF) {
+      out.push_back(static_cast<uint8_t>(cp));
+      continue;
+    }
+    const auto* hit = std::find(kWindowsLatin1High.begin(), kWindowsLatin1High.end(), cp);
+    if (hit == kWindowsLatin1High.end()) return std::nullopt;
+    out.push_back(static_cast<uint8_t>(0x80 + (hit - kWindowsLatin1High.begin())));
+  }
+  return out;
+}
+
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (toLowerASCII(a[i]) != toLowerASCII(b[i])) return false;
+  }
+  return true;
+}
+
+bool hasPrefixIgnoringASCIICaseAt(ByteSpan bytes, size_t position, std::string_view prefix) {
+  if (position > bytes.size() || bytes.size() - position < prefix.size()) return false;
+  return equalsIgnoringASCIICase(textOf(bytes.subspan(position, prefix.size())), prefix);
+}
+
+std::optional<size_t> findIgnoringASCIICase(std::string_view haystack, std::string_view needle) {
+  const auto equal = [](char x, char y) { return toLowerASCII(x) == toLowerASCII(y); };
+  const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), equal);
+  if (it == haystack.end() && !needle.empty()) return std::nullopt;
+  return static_cast<size_t>(it - haystack.begin());
+}
+
+}  // namespace kw

@@ -1,0 +1,62 @@
+// Whole-file reading and all-or-nothing writing of movie bytes for the swf tools.
+#pragma once
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <span>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace kw::tools {
+
+// The whole file, or nothing with `error` set.
+inline std::optional<std::vector<uint8_t>> readFileBytes(const std::filesystem::path& path,
+                                                         std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    error = "read error";
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// Writes a sibling temporary file and renames it over `path`, so that a
+// failure leaves no partial file behind.
+inline bool writeFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                           std::string& error) {
+  std::filesystem::path temporary = path;
+  temporary += ".partial";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (out) out.close();
+    if (!out) {
+      error = std::strerror(errno);
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code renameError;
+  std::filesystem::rename(temporary, path, renameError);
+  if (renameError) {
+    error = renameError.message();
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kw::tools
