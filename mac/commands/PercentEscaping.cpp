@@ -1,17 +1,10 @@
 // Percent escaping: see PercentEscaping.h.
 #include "mac/commands/PercentEscaping.h"
 
+#include "mac/commands/TextBytes.h"
+
 namespace kw {
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool keepStandard(unsigned char c) { return isRFC2396Allowed(c); }
 bool keepWithoutAmpersandPlus(unsigned char c) { return c != '&' && c != '+' && isRFC2396Allowed(c); }
@@ -39,9 +32,7 @@ std::string percentEscape(std::string_view text, bool (*keep)(unsigned char)) {
     if (keep(c)) {
       out += ch;
     } else {
-      out += '%';
-      out += kHexDigits[c >> 4];
-      out += kHexDigits[c & 0x0F];
+      appendPercentEscape(out, c);
     }
   }
   return out;
@@ -62,8 +53,8 @@ std::string stringByRemovingPercentEscapes(std::string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '%' && i + 2 < text.size()) {
-      const int high = hexValue(text[i + 1]);
-      const int low = hexValue(text[i + 2]);
+      const int high = hexDigitValue(text[i + 1]);
+      const int low = hexDigitValue(text[i + 2]);
       if (high >= 0 && low >= 0) {
         out += static_cast<char>(high * 16 + low);
         i += 2;

@@ -41,38 +41,6 @@ uint32_t nextCodePoint(std::string_view text, size_t& i) {
 
 }  // namespace
 
-bool isValidUTF8(std::string_view bytes) {
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const auto c = static_cast<uint8_t>(bytes[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t extra;
-    uint32_t min;
-    uint32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1, min = 0x80, cp = c & 0x1Fu;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, min = 0x800, cp = c & 0x0Fu;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, min = 0x10000, cp = c & 0x07u;
-    } else {
-      return false;
-    }
-    if (bytes.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto cc = static_cast<uint8_t>(bytes[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 std::string stringWithISOLatin1(ByteSpan bytes) {
   std::string out;
   out.reserve(bytes.size());

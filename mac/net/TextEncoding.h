@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mac/commands/TextBytes.h"
+
 namespace kw {
 
 using Bytes = std::vector<uint8_t>;
@@ -22,10 +24,6 @@ inline ByteSpan bytesOf(std::string_view text) {
 inline std::string_view textOf(ByteSpan bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
-
-// True when `bytes` are well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool isValidUTF8(std::string_view bytes);
 
 // ISO Latin-1 reading: each byte becomes the character of the same code.
 std::string stringWithISOLatin1(ByteSpan bytes);

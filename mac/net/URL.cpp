@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "mac/commands/PercentEscaping.h"
+#include "mac/commands/TextBytes.h"
 
 namespace kw {
 namespace {
@@ -41,7 +42,6 @@ bool hasSpaceOrControl(std::string_view text) {
 }
 
 std::string escapeNonASCII(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (char ch : text) {
@@ -49,9 +49,7 @@ std::string escapeNonASCII(std::string_view text) {
     if (c < 0x80) {
       out += ch;
     } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
+      appendPercentEscape(out, c);
     }
   }
   return out;

@@ -2,6 +2,7 @@
 #include "mac/net/URLExtras.h"
 
 #include "mac/commands/PercentEscaping.h"
+#include "mac/commands/TextBytes.h"
 #include "mac/net/StringExtras.h"
 
 namespace kw {
@@ -9,18 +10,11 @@ namespace {
 
 constexpr std::string_view kJavaScriptScheme = "javascript:";
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads one "%HH" escape at `i`; none when there is no well-formed escape there.
 std::optional<char> escapeAt(std::string_view text, size_t i) {
   if (i >= text.size() || text.size() - i < 3 || text[i] != '%') return std::nullopt;
-  const int high = hexValue(text[i + 1]);
-  const int low = hexValue(text[i + 2]);
+  const int high = hexDigitValue(text[i + 1]);
+  const int low = hexDigitValue(text[i + 2]);
   if (high < 0 || low < 0) return std::nullopt;
   return static_cast<char>(high * 16 + low);
 }

@@ -1,80 +1,41 @@
 // End-to-end tests of swfmake and swfinfo: the real binaries on temporary files.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "tests/tools/ToolRunner.h"
 #include "tools/swf/SwfWriter.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 
-struct ToolRun {
-  int exitStatus = -1;
-  std::string output;  // stdout only
-};
+using kw::test::quoted;
+using kw::test::readFile;
+using kw::test::ToolRun;
 
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+ToolRun run(const std::string& tool, const std::string& arguments) { return kw::test::runTool(tool, arguments); }
 
-ToolRun run(const std::string& tool, const std::string& arguments) {
-  const std::string command = quoted(std::string(KW_TOOLS_DIR) + "/" + tool) + " " + arguments + " 2>/dev/null";
-  ToolRun result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t count = 0;
-  while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, count);
-  const int status = pclose(pipe);
-  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class SwfTools : public ::testing::Test {
+class SwfTools : public kw::test::ToolTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kw-swftools-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  fs::path dir_;
 };
 
 TEST_F(SwfTools, MakeThenInfoReportsTheRequestedHeader) {
   const std::string movie = path("plain.swf");
   ASSERT_EQ(run("swfmake", "-o " + quoted(movie) +
                                " --version 9 --size 550x400 --rate 12.5 --frames 3 --background 336699")
-                .exitStatus,
+                .exitCode,
             0);
   const ToolRun info = run("swfinfo", quoted(movie));
-  EXPECT_EQ(info.exitStatus, 0);
-  EXPECT_EQ(info.output,
+  EXPECT_EQ(info.exitCode, 0);
+  EXPECT_EQ(info.out,
             "{\"status\":0,\"signature\":\"FWS\",\"version\":9,\"top\":0,\"left\":0,\"bottom\":400,"
             "\"right\":550,\"frameRate\":12,\"frameCount\":3,\"backgroundColor\":3368601,\"as3\":false}\n");
 
   const std::string as3 = path("as3.swf");
   ASSERT_EQ(run("swfmake", "-o " + quoted(as3) + " --compressed --as3 --size 800x600 --metadata " +
                                quoted(std::string(3000, 'x')))
-                .exitStatus,
+                .exitCode,
             0);
-  EXPECT_EQ(run("swfinfo", quoted(as3)).output,
+  EXPECT_EQ(run("swfinfo", quoted(as3)).out,
             "{\"status\":0,\"signature\":\"CWS\",\"version\":10,\"top\":0,\"left\":0,\"bottom\":600,"
             "\"right\":800,\"frameRate\":12,\"frameCount\":1,\"backgroundColor\":null,\"as3\":true}\n");
 }
@@ -84,7 +45,7 @@ TEST_F(SwfTools, MakeWritesTheWritersBytes) {
   ASSERT_EQ(run("swfmake", "-o " + quoted(movie) +
                                " --wrapper --background 102030 --geturl 'KW://KW_zWindow.getSize@_self'"
                                " --geturl http://example.org/a@b@ --frames 4")
-                .exitStatus,
+                .exitCode,
             0);
   kw::swf::MovieHeader header;
   kw::swf::SwfWriter expected = kw::swf::SwfWriter::wrapperLike(header, 0, 0x102030);
@@ -98,12 +59,12 @@ TEST_F(SwfTools, MakeWritesTheWritersBytes) {
 TEST_F(SwfTools, InfoPrintsOneLinePerFileAndFailsWhenAnyFails) {
   const std::string good = path("good.swf");
   const std::string truncated = path("truncated.swf");
-  ASSERT_EQ(run("swfmake", "-o " + quoted(good)).exitStatus, 0);
+  ASSERT_EQ(run("swfmake", "-o " + quoted(good)).exitCode, 0);
   std::ofstream(truncated, std::ios::binary) << "FWS\x0a\x10";
   const ToolRun info = run("swfinfo", quoted(good) + " " + quoted(path("missing.swf")) + " " + quoted(truncated) +
                                       " " + quoted(dir_.string()));
-  EXPECT_EQ(info.exitStatus, 1);
-  EXPECT_EQ(info.output,
+  EXPECT_EQ(info.exitCode, 1);
+  EXPECT_EQ(info.out,
             "{\"status\":0,\"signature\":\"FWS\",\"version\":10,\"top\":0,\"left\":0,\"bottom\":400,"
             "\"right\":550,\"frameRate\":12,\"frameCount\":1,\"backgroundColor\":null,\"as3\":false}\n"
             "{\"status\":-43,\"signature\":null,\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
@@ -112,7 +73,7 @@ TEST_F(SwfTools, InfoPrintsOneLinePerFileAndFailsWhenAnyFails) {
             "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n"
             "{\"status\":-36,\"signature\":null,\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
             "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n");
-  EXPECT_EQ(run("swfinfo", "").exitStatus, 2);
+  EXPECT_EQ(run("swfinfo", "").exitCode, 2);
 }
 
 TEST_F(SwfTools, MakeRejectsBadUsageAndKeepsTheOldFile) {
@@ -124,13 +85,13 @@ TEST_F(SwfTools, MakeRejectsBadUsageAndKeepsTheOldFile) {
         "--bogus -o OUT", "-o"}) {
     std::string args = arguments;
     if (const size_t out = args.find("OUT"); out != std::string::npos) args.replace(out, 3, quoted(movie));
-    EXPECT_EQ(run("swfmake", args).exitStatus, 2) << arguments;
+    EXPECT_EQ(run("swfmake", args).exitCode, 2) << arguments;
   }
   EXPECT_EQ(readFile(movie), "old");
-  EXPECT_EQ(run("swfmake", "-o " + quoted(path("no-such-dir/x.swf"))).exitStatus, 1);
+  EXPECT_EQ(run("swfmake", "-o " + quoted(path("no-such-dir/x.swf"))).exitCode, 1);
   const ToolRun help = run("swfmake", "--help");
-  EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_NE(help.output.find("--geturl URL[@TARGET]"), std::string::npos);
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--geturl URL[@TARGET]"), std::string::npos);
 }
 
 }  // namespace

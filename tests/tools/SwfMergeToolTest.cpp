@@ -1,17 +1,9 @@
 // End-to-end runs of the swfmerge and swfcipher binaries on temporary files.
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/tools/ToolRunner.h"
 #include "tools/swf/SwfWriter.h"
 
 namespace {
@@ -19,59 +11,30 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-};
+using kw::test::quoted;
+using kw::test::ToolRun;
 
-// Runs a shell command line, collecting its standard output.
-ToolRun run(const std::string& command) {
-  ToolRun result;
-  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 256> buffer{};
-  size_t count = 0;
-  while ((count = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), count);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string tool(const char* name) { return "'" + (fs::path(KW_TOOLS_DIR) / name).string() + "'"; }
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-class SwfMergeTool : public ::testing::Test {
+class SwfMergeTool : public kw::test::ToolTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() / ("kw-swfmerge-" + std::to_string(getpid()) + "-" + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   fs::path file(const std::string& name, const Bytes& bytes) {
     const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    kw::test::writeFile(path, bytes);
     return path;
   }
   fs::path path(const std::string& name) const { return dir_ / name; }
 
   static Bytes read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = kw::test::readFile(path);
+    return Bytes(text.begin(), text.end());
   }
 
   ToolRun merge(const fs::path& wrapper, const fs::path& movie, const fs::path& out, const std::string& extra = "") {
-    return run(tool("swfmerge") + " --wrapper " + quoted(wrapper) + " --movie " + quoted(movie) + " " + extra +
-               " -o " + quoted(out));
+    return kw::test::runTool("swfmerge", "--wrapper " + quoted(wrapper) + " --movie " + quoted(movie) + " " + extra +
+                                             " -o " + quoted(out));
   }
   ToolRun cipher(const char* direction, const fs::path& in, const fs::path& out) {
-    return run(tool("swfcipher") + " " + direction + " " + quoted(in) + " -o " + quoted(out));
+    return kw::test::runTool("swfcipher", std::string(direction) + " " + quoted(in) + " -o " + quoted(out));
   }
-
-  fs::path dir_;
 };
 
 // A wrapper with a 20-byte header and two leading tags of 11 bytes.
@@ -131,7 +94,7 @@ TEST_F(SwfMergeTool, CipherRoundTripsAndEncipheredInputsMergeAlike) {
   EXPECT_EQ(read(path("enciphered.out")), read(path("plain.out")));
 
   // Without the wrapper flag: the movie deciphered, still compressed.
-  const ToolRun passed = run(tool("swfmerge") + " --movie " + quoted(path("movie.zve")) + " --no-wrapper -o " +
+  const ToolRun passed = kw::test::runTool("swfmerge", "--movie " + quoted(path("movie.zve")) + " --no-wrapper -o " +
                          quoted(path("passed.out")));
   EXPECT_EQ(passed.out, "status 0\n");
   EXPECT_EQ(read(path("passed.out")), read(movie));
@@ -161,10 +124,10 @@ TEST_F(SwfMergeTool, FailuresReportTheStatusAndWriteOnlyWhatTheMergerWrites) {
   EXPECT_FALSE(fs::exists(path("c.out")));
 
   // Wrong usage and unreadable files.
-  EXPECT_EQ(run(tool("swfmerge") + " --movie " + quoted(tiny)).exitCode, 2);
+  EXPECT_EQ(kw::test::runTool("swfmerge", "--movie " + quoted(tiny)).exitCode, 2);
   EXPECT_EQ(merge(path("missing.swf"), tiny, path("x.out")).exitCode, 2);
-  EXPECT_EQ(run(tool("swfcipher") + " " + quoted(tiny) + " -o " + quoted(path("y.out"))).exitCode, 2);
-  const ToolRun help = run(tool("swfmerge") + " --help");
+  EXPECT_EQ(kw::test::runTool("swfcipher", quoted(tiny) + " -o " + quoted(path("y.out"))).exitCode, 2);
+  const ToolRun help = kw::test::runTool("swfmerge", "--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("status N"), std::string::npos);
 }

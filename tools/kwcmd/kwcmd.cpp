@@ -13,6 +13,7 @@
 #include "mac/commands/ListEncoding.h"
 #include "mac/commands/RequestReaders.h"
 #include "mac/commands/ScriptRecogniser.h"
+#include "mac/commands/TextBytes.h"
 
 namespace {
 
@@ -52,8 +53,7 @@ void appendJSONString(std::string& out, std::string_view text) {
       out += static_cast<char>(c);
     } else {
       const size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-      const bool valid = length != 0 && i + length <= text.size() &&
-                         kw::myStringWithUTF8String(std::string(text.substr(i, length)).c_str()).size() == length;
+      const bool valid = length != 0 && i + length <= text.size() && kw::isValidUTF8(text.substr(i, length));
       if (valid) {
         out.append(text.substr(i, length));
         i += length - 1;
