@@ -22,7 +22,6 @@ void appendXmlProperty(std::string& out, size_t index, std::string_view kind, st
   out.append(value).append("</").append(kind).append("></property>");
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
@@ -112,17 +111,6 @@ std::string convertNSRectToXML(const Rect& rect) {
   }
   out.append("</object>");
   return out;
-}
-
-bool containsString(std::string_view string, std::string_view smallString, bool ignoringCase) {
-  if (smallString.empty()) return false;
-  if (!ignoringCase) return string.find(smallString) != std::string_view::npos;
-  for (size_t at = 0; at + smallString.size() <= string.size(); ++at) {
-    size_t k = 0;
-    while (k < smallString.size() && asciiLower(string[at + k]) == asciiLower(smallString[k])) ++k;
-    if (k == smallString.size()) return true;
-  }
-  return false;
 }
 
 }  // namespace kw

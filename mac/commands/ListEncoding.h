@@ -56,9 +56,5 @@ std::string convertNSRectToStringList(const Rect& rect);
 // `convertNSRectToXML`: an object with bottom, top, right and left properties.
 std::string convertNSRectToXML(const Rect& rect);
 
-// `containsString:smallString:ignoringCase:`: true when `smallString` occurs in
-// `string`; with `ignoringCase`, ASCII letters compare case-insensitively.
-// An empty `smallString` is never found.
-bool containsString(std::string_view string, std::string_view smallString, bool ignoringCase);
 
 }  // namespace kw

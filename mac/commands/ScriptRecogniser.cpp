@@ -2,8 +2,8 @@
 // see ScriptRecogniser.h.
 #include "mac/commands/ScriptRecogniser.h"
 
-#include "mac/commands/ListEncoding.h"
 #include "mac/commands/RequestReaders.h"
+#include "mac/commands/TextBytes.h"
 #include "mac/platform/SystemLog.h"
 
 namespace kw {

@@ -51,4 +51,16 @@ bool isValidUTF8(std::string_view bytes) {
   return true;
 }
 
+bool containsString(std::string_view string, std::string_view smallString, bool ignoringCase) {
+  if (smallString.empty()) return false;
+  if (!ignoringCase) return string.find(smallString) != std::string_view::npos;
+  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t at = 0; at + smallString.size() <= string.size(); ++at) {
+    size_t k = 0;
+    while (k < smallString.size() && lower(string[at + k]) == lower(smallString[k])) ++k;
+    if (k == smallString.size()) return true;
+  }
+  return false;
+}
+
 }  // namespace kw

@@ -17,4 +17,9 @@ void appendPercentEscape(std::string& out, unsigned char byte);
 // nothing above U+10FFFF).
 bool isValidUTF8(std::string_view bytes);
 
+// `containsString:smallString:ignoringCase:`: true when `smallString` occurs in
+// `string`; with `ignoringCase`, ASCII letters compare case-insensitively.
+// As with the platform's string search, an empty `smallString` is never found.
+bool containsString(std::string_view string, std::string_view smallString, bool ignoringCase);
+
 }  // namespace kw

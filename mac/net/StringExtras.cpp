@@ -103,9 +103,4 @@ bool hasCaseInsensitiveSubstring(std::string_view text, std::string_view substri
   return !substring.empty() && findIgnoringASCIICase(text, substring).has_value();
 }
 
-bool containsString(std::string_view text, std::string_view other, bool ignoringCase) {
-  if (ignoringCase) return hasCaseInsensitiveSubstring(text, other);
-  return !other.empty() && text.find(other) != std::string_view::npos;
-}
-
 }  // namespace kw

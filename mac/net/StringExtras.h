@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "mac/commands/RequestReaders.h"
+#include "mac/commands/TextBytes.h"
 
 namespace kw {
 
@@ -33,6 +34,5 @@ bool isCaseInsensitiveEqualToString(std::string_view text, std::string_view othe
 bool hasCaseInsensitivePrefix(std::string_view text, std::string_view prefix);
 bool hasCaseInsensitiveSuffix(std::string_view text, std::string_view suffix);
 bool hasCaseInsensitiveSubstring(std::string_view text, std::string_view substring);
-bool containsString(std::string_view text, std::string_view other, bool ignoringCase);
 
 }  // namespace kw

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "mac/commands/TextBytes.h"
+
 namespace kw {
 namespace {
 
@@ -72,6 +74,7 @@ TEST(ListEncoding, ContainsStringMatchesOptionallyIgnoringCase) {
   EXPECT_TRUE(containsString("Flash Player.plugin", "Player", false));
   EXPECT_TRUE(containsString("abc", "ABC", true));
   EXPECT_FALSE(containsString("ab", "abc", true));
+  EXPECT_FALSE(containsString("abc", "", true));  // an empty text is never found
   EXPECT_FALSE(containsString("abc", "", false));  // an empty text is never found
   EXPECT_FALSE(containsString("", "", true));
 }
