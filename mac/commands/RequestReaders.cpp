@@ -1,6 +1,7 @@
 // Request readers: see RequestReaders.h.
 #include "mac/commands/RequestReaders.h"
 
+#include <algorithm>
 #include <array>
 
 #include "mac/commands/TextBytes.h"
@@ -81,22 +82,28 @@ Status readStringParameter(std::string_view request, std::string_view name, std:
                            bool allowAmpersands) {
   size_t i = 0;
   if (!locateParameter(request, name, i)) return kStatusBadParameter;
+  // The value runs to the end of the text or, unless allowed, to the first "&".
+  const size_t end = allowAmpersands ? request.size() : std::min(request.size(), request.find('&', i));
   std::string value;
-  bool ended = false;  // a decoded NUL ends the value, as it ends a C string
-  while (i < request.size() && (allowAmpersands || request[i] != '&')) {
-    char c = request[i];
-    if (c == '%') {
-      if (request.size() - i < 3) return kStatusBadParameter;
-      const int high = hexDigitValue(request[i + 1]);
-      const int low = hexDigitValue(request[i + 2]);
-      if (high < 0 || low < 0) return kStatusBadParameter;
-      c = static_cast<char>(high * 16 + low);
-      i += 3;
-    } else {
-      ++i;
+  value.reserve(end - i);
+  bool ended = false;  // a NUL, raw or decoded, ends the value as it ends a C string
+  while (i < end) {
+    const size_t escape = std::min(request.find('%', i), end);
+    if (!ended) {
+      const std::string_view run = request.substr(i, escape - i);
+      const size_t nul = run.find('\0');
+      value.append(run.substr(0, nul));
+      ended = nul != std::string_view::npos;
     }
-    if (c == '\0') ended = true;
-    if (!ended) value += c;
+    if (escape == end) break;
+    if (end - escape < 3) return kStatusBadParameter;
+    const int high = hexDigitValue(request[escape + 1]);
+    const int low = hexDigitValue(request[escape + 2]);
+    if (high < 0 || low < 0) return kStatusBadParameter;
+    const auto byte = static_cast<char>(high * 16 + low);
+    if (byte == '\0') ended = true;
+    if (!ended) value += byte;
+    i = escape + 3;
   }
   stripEnclosingQuotes(value);
   out = std::move(value);
