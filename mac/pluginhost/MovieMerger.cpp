@@ -19,6 +19,8 @@ static_assert(kStatusMalformedMovie == Z_DATA_ERROR);
 
 constexpr size_t kMovieHeaderFixedBytes = 8;  // signature, version, file length
 constexpr uint8_t kMergedVersion = 9;
+constexpr size_t kInitialRatio = 4;                // first guess of inflated / compressed size
+constexpr size_t kMinimumAllocation = 64 * 1024;
 
 // Deflate emits at most 258 bytes per 2 bits of input (a length and a distance
 // code of one bit each), so a stream of n bytes inflates to at most 1032 * n.
@@ -176,7 +178,10 @@ Status mergeCompressed(std::span<const uint8_t> movie, uint32_t declaredLength,
       std::min<size_t>(declaredLength - kMovieHeaderFixedBytes, maxInflatedLength(compressed.size()));
   const size_t insertLength = contribution.size() + sizeof kScriptLimitsTag;
 
-  merged.resize(kMovieHeaderFixedBytes + capacity + insertLength);
+  // Room for a typical compression ratio first; it grows while data really
+  // inflates, so a lying length costs no more memory than the data fills.
+  size_t allocated = std::min(capacity, std::max(kInitialRatio * compressed.size(), kMinimumAllocation));
+  merged.resize(kMovieHeaderFixedBytes + allocated + insertLength);
   const std::span<uint8_t> out(merged);
 
   RangeInflater inflater(compressed);
@@ -196,7 +201,13 @@ Status mergeCompressed(std::span<const uint8_t> movie, uint32_t declaredLength,
   if (result == Z_OK) {
     result = inflater.fill(out.subspan(kMovieHeaderFixedBytes + 1, headerLength - 9), produced);
   }
-  if (result == Z_OK) result = inflater.fill(out.subspan(bodyOffset), produced);
+  while (result == Z_OK) {
+    const size_t bodyWritten = produced - (headerLength - kMovieHeaderFixedBytes);
+    result = inflater.fill(std::span<uint8_t>(merged).subspan(bodyOffset + bodyWritten), produced);
+    if (result != Z_OK || allocated == capacity) break;
+    allocated = std::min(capacity, 2 * allocated);
+    merged.resize(kMovieHeaderFixedBytes + allocated + insertLength);
+  }
   if (result == Z_OK) result = inflater.finish();
   if (result != Z_STREAM_END) return static_cast<Status>(result);
 

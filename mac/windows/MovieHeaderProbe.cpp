@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "mac/pluginhost/MovieCipher.h"
+#include "mac/pluginhost/MovieMerger.h"
 
 namespace kw {
 namespace {
@@ -63,17 +64,10 @@ class WindowReader {
 
 int16_t pixels(uint32_t twips) { return static_cast<int16_t>(std::min<uint32_t>(twips / 20, INT16_MAX)); }
 
-// Length of the movie header: file header, rectangle (5 + 4n bits, padded),
-// frame rate and frame count.
-size_t movieHeaderBytes(uint8_t firstRectByte) {
-  const size_t n = firstRectByte >> 3;
-  return kFileHeaderBytes + (5 + 4 * n + 7) / 8 + 4;
-}
-
 // Reads the header and scans the tags of a movie whose first `available`
 // bytes are in `movie` (zero-filled behind them, at least 8 + window bytes).
 void parseMovie(const uint8_t* movie, size_t available, MovieHeaderInfo& info) {
-  if (available < kFileHeaderBytes + 1 || available < movieHeaderBytes(movie[kFileHeaderBytes])) {
+  if (available < kFileHeaderBytes + 1 || available < movieHeaderLength(movie[kFileHeaderBytes])) {
     info.status = kProbeTooShort;
     return;
   }
