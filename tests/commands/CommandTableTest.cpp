@@ -9,39 +9,33 @@ namespace {
 const CommandEntry& row(int number) { return commandTable()[static_cast<size_t>(number - 1)]; }
 
 TEST(CommandTable, NameMatchingFollowsStrncasecmpOverTheComparedLength) {
-  const CommandEntry& quit = row(88);
-  EXPECT_TRUE(commandNameMatches("quit", quit));
-  EXPECT_TRUE(commandNameMatches("QuIt", quit));
-  EXPECT_TRUE(commandNameMatches("quitNow", quit));
-  EXPECT_TRUE(commandNameMatches("quit?x=1", quit));
-  EXPECT_FALSE(commandNameMatches("qui", quit));
-  EXPECT_FALSE(commandNameMatches("", quit));
-  EXPECT_FALSE(commandNameMatches("quiz", quit));
-
-  // Compared lengths shorter than the name.
-  EXPECT_TRUE(commandNameMatches("getHomeDirect", row(31)));
-  EXPECT_TRUE(commandNameMatches("getHomeDirectoryOfUser", row(31)));
-  EXPECT_FALSE(commandNameMatches("getHomeDirec", row(31)));
-  EXPECT_TRUE(commandNameMatches("createShorty", row(97)));
-
-  // Compared lengths beyond the name: nothing may follow it.
-  EXPECT_TRUE(commandNameMatches("openScreenSaverControlPanel", row(46)));
-  EXPECT_FALSE(commandNameMatches("openScreenSaverControlPanel?x=1", row(46)));
-  EXPECT_TRUE(commandNameMatches("ZWINDOW.STOPDRAG", row(62)));
-  EXPECT_FALSE(commandNameMatches("zWindow.stopDrag?", row(62)));
-
-  // Case folding is ASCII only; bytes above 0x7F compare as they are.
-  EXPECT_FALSE(commandNameMatches("qu\xC3\xAF" "t", quit));
+  struct Row {
+    const char* name;
+    int row;
+    bool matches;
+  };
+  const Row rows[] = {
+      {"quit", 88, true}, {"QuIt", 88, true}, {"quitNow", 88, true}, {"quit?x=1", 88, true}, {"qui", 88, false},
+      {"", 88, false}, {"quiz", 88, false},
+      // Compared lengths shorter than the name.
+      {"getHomeDirect", 31, true}, {"getHomeDirectoryOfUser", 31, true}, {"getHomeDirec", 31, false},
+      {"createShorty", 97, true},
+      // Compared lengths beyond the name: nothing may follow it.
+      {"openScreenSaverControlPanel", 46, true}, {"openScreenSaverControlPanel?x=1", 46, false},
+      {"ZWINDOW.STOPDRAG", 62, true}, {"zWindow.stopDrag?", 62, false},
+      // Case folding is ASCII only; bytes above 0x7F compare as they are.
+      {"qu\xC3\xAF" "t", 88, false}};
+  for (const Row& r : rows) EXPECT_EQ(commandNameMatches(r.name, row(r.row)), r.matches) << r.name;
 }
 
 TEST(CommandTable, LookupTakesTheFirstMatchingRow) {
-  EXPECT_EQ(findCommand("getWindows")->number, 41);
-  EXPECT_EQ(findCommand("getWindowRect?windowNum=1")->number, 42);
-  EXPECT_EQ(findCommand("getWindow")->number, 77);
-  EXPECT_EQ(findCommand("chooseFiles")->number, 102);
-  EXPECT_EQ(findCommand("chooseFile")->number, 103);
-  EXPECT_EQ(findCommand("zWindow.stopDrag?a=1")->number, 69);
-  EXPECT_EQ(findCommand("zWindow.")->number, 69);
+  const std::pair<const char*, int> rows[] = {
+      {"getWindows", 41}, {"getWindowRect?windowNum=1", 42}, {"getWindow", 77}, {"chooseFiles", 102},
+      {"chooseFile", 103}, {"zWindow.stopDrag?a=1", 69}, {"zWindow.", 69}};
+  for (const auto& [name, number] : rows) {
+    ASSERT_NE(findCommand(name), nullptr) << name;
+    EXPECT_EQ(findCommand(name)->number, number) << name;
+  }
   EXPECT_EQ(findCommand("zWindow"), nullptr);
   EXPECT_EQ(findCommand("setSize"), nullptr);
 }

@@ -44,14 +44,12 @@ TEST(ScriptRecogniser, UrlCallTakesTheQuotedArgumentOfAnyKWCallFunction) {
   }
 }
 
-TEST(ScriptRecogniser, FlashTempIsMatchedIgnoringCaseAndCutToItsValue) {
+TEST(ScriptRecogniser, TempVariableIsMatchedIgnoringCaseAndCutToItsValue) {
   const auto r = recogniseScript("VAR __Flash_Temp = \"a \\\"b\\\"\"; __flash_temp;\n");
   EXPECT_EQ(r.kind, ScriptKind::FlashTemp);
   EXPECT_EQ(r.result, "a \"b\"");
   EXPECT_EQ(recogniseScript("var __flash_temp = \"\";").kind, ScriptKind::Other);  // shorter than the cuts
-}
 
-TEST(ScriptRecogniser, NoScriptIsVoidAndOtherScriptsAreLeftAlone) {
   EXPECT_EQ(recogniseScript(nullptr).kind, ScriptKind::Void);
   const auto other = recogniseScript("window.alert('x')");
   EXPECT_EQ(other.kind, ScriptKind::Other);
@@ -98,10 +96,10 @@ TEST(ScriptRecogniser, InvokeDocumentNamesTheFirstStringAndJoinsTheRest) {
             R"(<invoke name="f" returntype="javascript"><arguments><a/><b/></arguments></invoke>)");
   EXPECT_EQ(invokeDocument({std::nullopt, "g"}),
             R"(<invoke name="g" returntype="javascript"><arguments></arguments></invoke>)");
-  const std::string undefinedCall =
-      R"(<invoke name="undefined" returntype="javascript"><arguments></arguments></invoke>)";
-  EXPECT_EQ(invokeDocument({}), undefinedCall);
-  EXPECT_EQ(invokeDocument({std::nullopt, std::nullopt}), undefinedCall);
+  for (const auto& strings : {std::vector<std::optional<std::string_view>>{}, {std::nullopt, std::nullopt}}) {
+    EXPECT_EQ(invokeDocument(strings),
+              R"(<invoke name="undefined" returntype="javascript"><arguments></arguments></invoke>)");
+  }
 }
 
 }  // namespace

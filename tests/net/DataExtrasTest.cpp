@@ -15,56 +15,45 @@ std::string text(const Bytes& data) { return std::string(data.begin(), data.end(
 TEST(DataExtras, RangeOfDataSearchesFromTheRangeStart) {
   const Bytes data = bytes("xabc");
   const Bytes abc = bytes("abc");
-  EXPECT_EQ(rangeOfData(data, &abc, Range{0, 4}), (Range{1, 3}));
-  EXPECT_EQ(rangeOfData(data, &abc, Range{1, 3}), (Range{1, 3}));
-  EXPECT_FALSE(rangeOfData(data, &abc, Range{2, 2}).has_value());
   // The match may reach past the range's end, up to the buffer's end.
-  EXPECT_EQ(rangeOfData(data, &abc, Range{0, 1}), (Range{1, 3}));
-  // Ranges past the buffer, empty buffers and empty patterns find nothing.
-  EXPECT_FALSE(rangeOfData(data, &abc, Range{0, 5}).has_value());
-  EXPECT_FALSE(rangeOfData(data, &abc, Range{5, 0}).has_value());
-  EXPECT_FALSE(rangeOfData(data, &abc, Range{2, SIZE_MAX}).has_value());
+  for (const Range range : {Range{0, 4}, Range{1, 3}, Range{0, 1}}) {
+    EXPECT_EQ(rangeOfData(data, &abc, range), (Range{1, 3})) << range.location << "+" << range.length;
+  }
+  // Ranges starting behind the match or past the buffer find nothing.
+  for (const Range range : {Range{2, 2}, Range{0, 5}, Range{5, 0}, Range{2, SIZE_MAX}}) {
+    EXPECT_FALSE(rangeOfData(data, &abc, range).has_value()) << range.location << "+" << range.length;
+  }
+  // Empty buffers, empty and too long patterns find nothing.
   EXPECT_FALSE(rangeOfData(Bytes{}, &abc, Range{0, 0}).has_value());
   EXPECT_FALSE(rangeOfData(data, bytesOf(""), Range{0, 4}).has_value());
   EXPECT_FALSE(rangeOfData(bytesOf("ab"), &abc, Range{0, 2}).has_value());
+}
 
-  try {
-    rangeOfData(data, nullptr, Range{0, 4});
-    FAIL() << "a missing pattern must throw";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "range of nil");
+TEST(DataExtras, ReplacesEveryOccurrenceWhollyInsideTheRange) {
+  struct Row {
+    const char* data;
+    const char* pattern;
+    const char* replacement;
+    Range range;
+    size_t count;
+    const char* result;
+  };
+  const Row rows[] = {
+      {"a-b-c-d", "-", "--", {0, 7}, 3, "a--b--c--d"},
+      {"aaa", "a", "aa", {0, 3}, 3, "aaaaaa"},  // a replacement is not searched again
+      {"xx.xx.xx", "xx", "Y", {2, 5}, 1, "xx.Y.xx"},
+      {"abcabc", "abc", "", {0, 6}, 2, ""},
+      // Nothing to do: no change.
+      {"abc", "abc", "x", {0, 4}, 0, "abc"}, {"abc", "abc", "x", {SIZE_MAX, 2}, 0, "abc"},
+      {"abc", "", "x", {0, 3}, 0, "abc"}, {"abc", "zz", "x", {0, 3}, 0, "abc"}};
+  for (const Row& r : rows) {
+    Bytes data = bytes(r.data);
+    EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf(r.pattern), bytesOf(r.replacement), r.range), r.count) << r.data;
+    EXPECT_EQ(text(data), r.result);
   }
 }
 
-TEST(DataExtras, ReplacesEveryOccurrenceInTheRange) {
-  Bytes data = bytes("a-b-c-d");
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("-"), bytesOf("--"), Range{0, 7}), 3u);
-  EXPECT_EQ(text(data), "a--b--c--d");
-
-  // A replacement containing the pattern is not searched again.
-  data = bytes("aaa");
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("a"), bytesOf("aa"), Range{0, 3}), 3u);
-  EXPECT_EQ(text(data), "aaaaaa");
-
-  // Only matches wholly inside the range count.
-  data = bytes("xx.xx.xx");
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("xx"), bytesOf("Y"), Range{2, 5}), 1u);
-  EXPECT_EQ(text(data), "xx.Y.xx");
-
-  data = bytes("abcabc");
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("abc"), bytesOf(""), Range{0, 6}), 2u);
-  EXPECT_EQ(text(data), "");
-
-  // Nothing to do: no change.
-  data = bytes("abc");
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("abc"), bytesOf("x"), Range{0, 4}), 0u);
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("abc"), bytesOf("x"), Range{SIZE_MAX, 2}), 0u);
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf(""), bytesOf("x"), Range{0, 3}), 0u);
-  EXPECT_EQ(replaceOccurrencesOfData(data, bytesOf("zz"), bytesOf("x"), Range{0, 3}), 0u);
-  EXPECT_EQ(text(data), "abc");
-}
-
-TEST(DataExtras, MissingReplaceArgumentsThrowWithTheMethodName) {
+TEST(DataExtras, MissingArgumentsThrowWithTheMethodName) {
   Bytes data = bytes("abc");
   const Bytes pattern = bytes("b");
   const std::string target = "b";
@@ -76,14 +65,13 @@ TEST(DataExtras, MissingReplaceArgumentsThrowWithTheMethodName) {
     }
     return "(no exception)";
   };
-  EXPECT_EQ(reason([&] { replaceOccurrencesOfData(data, nullptr, &pattern, Range{0, 3}); }),
-            "replaceOccurrencesOfData:withData:range: nil search string");
-  EXPECT_EQ(reason([&] { replaceOccurrencesOfData(data, &pattern, nullptr, Range{0, 3}); }),
-            "replaceOccurrencesOfData:withData:range: nil replace string");
-  EXPECT_EQ(reason([&] { replaceOccurrencesOfStringInData(data, nullptr, &target, Range{0, 3}); }),
-            "replaceOccurrencesOfData:withData:range: nil search string");
-  EXPECT_EQ(reason([&] { replaceOccurrencesOfStringInData(data, &target, nullptr, Range{0, 3}); }),
-            "replaceOccurrencesOfData:withData:range: nil replace string");
+  const std::string search = "replaceOccurrencesOfData:withData:range: nil search string";
+  const std::string replace = "replaceOccurrencesOfData:withData:range: nil replace string";
+  EXPECT_EQ(reason([&] { rangeOfData(data, nullptr, Range{0, 3}); }), "range of nil");
+  EXPECT_EQ(reason([&] { replaceOccurrencesOfData(data, nullptr, &pattern, Range{0, 3}); }), search);
+  EXPECT_EQ(reason([&] { replaceOccurrencesOfData(data, &pattern, nullptr, Range{0, 3}); }), replace);
+  EXPECT_EQ(reason([&] { replaceOccurrencesOfStringInData(data, nullptr, &target, Range{0, 3}); }), search);
+  EXPECT_EQ(reason([&] { replaceOccurrencesOfStringInData(data, &target, nullptr, Range{0, 3}); }), replace);
   EXPECT_EQ(text(data), "abc");
 }
 
@@ -130,23 +118,20 @@ size_t referenceReplace(Bytes& data, const Bytes& pattern, const Bytes& replacem
   return count;
 }
 
-Bytes randomBytes(std::mt19937& random, size_t maxLength) {
-  std::uniform_int_distribution<size_t> length(0, maxLength);
-  std::uniform_int_distribution<int> letter(0, 2);
-  Bytes out(length(random));
-  for (uint8_t& b : out) b = static_cast<uint8_t>('a' + letter(random));
-  return out;
-}
-
 TEST(DataExtras, RandomReplacementsMatchTheStepByStepProcedure) {
   std::mt19937 random(3069);
+  const auto randomBytes = [&](size_t maxLength) {
+    Bytes out(std::uniform_int_distribution<size_t>(0, maxLength)(random));
+    for (uint8_t& b : out) b = static_cast<uint8_t>('a' + random() % 3);
+    return out;
+  };
   for (int round = 0; round < 4000; ++round) {
-    const Bytes original = randomBytes(random, 24);
-    const Bytes pattern = randomBytes(random, 3);
-    const Bytes replacement = randomBytes(random, 4);
+    const Bytes original = randomBytes(24);
+    const Bytes pattern = randomBytes(3);
+    const Bytes replacement = randomBytes(4);
     std::uniform_int_distribution<size_t> position(0, original.size() + 2);
     const size_t location = position(random);
-    const Range range{location, std::uniform_int_distribution<size_t>(0, original.size() + 2)(random)};
+    const Range range{location, position(random)};
 
     Bytes expected = original;
     const size_t expectedCount = referenceReplace(expected, pattern, replacement, range);
@@ -155,10 +140,10 @@ TEST(DataExtras, RandomReplacementsMatchTheStepByStepProcedure) {
         << text(original) << " / " << text(pattern) << " -> " << text(replacement);
     ASSERT_EQ(actual, expected) << text(original);
 
-    const auto found = rangeOfData(original, pattern, range);
-    if (found) {
+    if (const auto found = rangeOfData(original, pattern, range)) {
       EXPECT_GE(found->location, range.location);
-      EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), original.begin() + static_cast<std::ptrdiff_t>(found->location)));
+      const auto at = original.begin() + static_cast<ptrdiff_t>(found->location);
+      EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), at));
     }
   }
 }

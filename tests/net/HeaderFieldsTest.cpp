@@ -36,30 +36,24 @@ TEST(HeaderFields, LineEndsFollowTheCarriageReturnRules) {
   EXPECT_TRUE(parse("").empty());
 }
 
-TEST(HeaderFields, CapitalisesEachHyphenatedPart) {
-  EXPECT_EQ(capitalizeRFC822HeaderFieldName("content-LENGTH"), "Content-Length");
-  EXPECT_EQ(capitalizeRFC822HeaderFieldName("x-1a--b-"), "X-1a--B-");
-  EXPECT_EQ(capitalizeRFC822HeaderFieldName("WWW-AUTHENTICATE"), "Www-Authenticate");
-  EXPECT_EQ(capitalizeRFC822HeaderFieldName("caf\xC3\xA9"), "Caf\xC3\xA9");
-  EXPECT_EQ(capitalizeRFC822HeaderFieldName(""), "");
+TEST(HeaderFields, CapitalisesEachHyphenatedPiece) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"content-LENGTH", "Content-Length"}, {"x-1a--b-", "X-1a--B-"}, {"WWW-AUTHENTICATE", "Www-Authenticate"},
+      {"caf\xC3\xA9", "Caf\xC3\xA9"}, {"", ""}};
+  for (const auto& [name, capitalised] : rows) EXPECT_EQ(capitalizeRFC822HeaderFieldName(name), capitalised);
 }
 
 TEST(HeaderFields, FindsTheEndOfTheFirstBlankLine) {
-  EXPECT_EQ(blankLineEnd("A: b\n\nbody"), 6u);
-  EXPECT_EQ(blankLineEnd("A: b\r\n\r\nbody"), 8u);
-  EXPECT_EQ(blankLineEnd("A: b\r\n\nbody"), 7u);
-  EXPECT_EQ(blankLineEnd("\r\nA: b\r\n\r\nbody"), 2u);  // a leading CR LF ends an empty block
-  EXPECT_EQ(blankLineEnd("\n\nbody"), 2u);
-  EXPECT_EQ(blankLineEnd("A: b\r\nC: d\r\n\r\nbody"), 14u);
-  // Lone carriage returns and mixed LF CR LF are no blank line.
-  EXPECT_FALSE(blankLineEnd("A: b\r\rbody....").has_value());
-  EXPECT_FALSE(blankLineEnd("A: b\n\r\nbody...").has_value());
-  // Only positions with four bytes after them are looked at.
-  EXPECT_FALSE(blankLineEnd("A: b\r\n\r\n").has_value());
-  EXPECT_FALSE(blankLineEnd("A: b\n\nxx").has_value());
-  EXPECT_EQ(blankLineEnd("A: b\n\nxxx"), 6u);
-  EXPECT_FALSE(blankLineEnd("\n\n").has_value());
-  EXPECT_FALSE(blankLineEnd("").has_value());
+  const std::pair<const char*, std::optional<size_t>> rows[] = {
+      {"A: b\n\nbody", 6}, {"A: b\r\n\r\nbody", 8}, {"A: b\r\n\nbody", 7}, {"\n\nbody", 2},
+      {"\r\nA: b\r\n\r\nbody", 2},  // a leading CR LF ends an empty block
+      {"A: b\r\nC: d\r\n\r\nbody", 14},
+      // Lone carriage returns and mixed LF CR LF are no blank line.
+      {"A: b\r\rbody....", std::nullopt}, {"A: b\n\r\nbody...", std::nullopt},
+      // Only positions with four bytes after them are looked at.
+      {"A: b\r\n\r\n", std::nullopt}, {"A: b\n\nxx", std::nullopt}, {"A: b\n\nxxx", 6}, {"\n\n", std::nullopt},
+      {"", std::nullopt}};
+  for (const auto& [text, end] : rows) EXPECT_EQ(blankLineEnd(text), end) << text;
 
   EXPECT_TRUE(startsWithBlankLine(bytesOf("\nbody")));
   EXPECT_FALSE(startsWithBlankLine(bytesOf("\r\nbody")));

@@ -28,18 +28,14 @@ TEST(MIMEGuess, RecognisesFeeds) {
 }
 
 TEST(MIMEGuess, GuessesByMarkersInOrder) {
-  EXPECT_EQ(guess("<?xml version=\"1.0\"?><rss><channel><title>x</title>"), "application/rss+xml");
-  EXPECT_EQ(guess("<!DOCTYPE html><HTML><body>"), "text/html");  // "<html>" at a later "<"
-  EXPECT_EQ(guess("junk <a href=x> more"), "text/html");
-  EXPECT_EQ(guess("\x01\x02 Content-Type: TEXT/HTML; charset=x"), "text/html");
-  EXPECT_EQ(guess("BEGIN:VCARD"), "text/vcard");
-  EXPECT_EQ(guess("BEGIN:VCARD\r\nVERSION:3.0\r\n"), "text/vcard");
-  EXPECT_EQ(guess("BEGIN:VCALENDAR\n"), "text/calendar");
-  EXPECT_EQ(guess("BEGIN:VCALENDAR"), "text/calendar");
-  EXPECT_EQ(guess("BEGIN:VCARD\n"), "text/vcard");
-  EXPECT_EQ(guess("begin:vcard and more"), "text/plain");
-  EXPECT_EQ(guess("just words\tand\r\nlines"), "text/plain");
-  EXPECT_EQ(guess(""), "text/plain");
+  const std::pair<const char*, const char*> rows[] = {
+      {"<?xml version=\"1.0\"?><rss><channel><title>x</title>", "application/rss+xml"},
+      {"<!DOCTYPE html><HTML><body>", "text/html"},  // "<html>" at a later "<"
+      {"junk <a href=x> more", "text/html"}, {"\x01\x02 Content-Type: TEXT/HTML; charset=x", "text/html"},
+      {"BEGIN:VCARD", "text/vcard"}, {"BEGIN:VCARD\n", "text/vcard"}, {"BEGIN:VCARD\r\nVERSION:3.0\r\n", "text/vcard"},
+      {"BEGIN:VCALENDAR", "text/calendar"}, {"BEGIN:VCALENDAR\n", "text/calendar"},
+      {"begin:vcard and more", "text/plain"}, {"just words\tand\r\nlines", "text/plain"}, {"", "text/plain"}};
+  for (const auto& [text, type] : rows) EXPECT_EQ(guess(text), type) << text;
   EXPECT_FALSE(guess("\x01").has_value());
   EXPECT_EQ(guessedMIMEType(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}), "image/jpeg");
   EXPECT_FALSE(guessedMIMEType(Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10}).has_value());

@@ -47,16 +47,10 @@ TEST(StringExtras, CaseInsensitiveTests) {
 }
 
 TEST(WindowType, KindNamesGiveTypeCodesExactly) {
-  EXPECT_EQ(intWindowType("standard"), 0);
-  EXPECT_EQ(intWindowType("frame"), 0);
-  EXPECT_EQ(intWindowType("rectangular"), 1);
-  EXPECT_EQ(intWindowType("masked"), 2);
-  EXPECT_EQ(intWindowType("flashShaped"), 3);
-  EXPECT_EQ(intWindowType("WINDOWLESS"), 3);
-  EXPECT_EQ(intWindowType("fullscreen"), 4);
-  EXPECT_EQ(intWindowType("windowless"), 0);
-  EXPECT_EQ(intWindowType("Masked"), 0);
-  EXPECT_EQ(intWindowType(""), 0);
+  const std::pair<const char*, int> rows[] = {
+      {"standard", 0}, {"frame", 0}, {"rectangular", 1}, {"masked", 2}, {"flashShaped", 3}, {"WINDOWLESS", 3},
+      {"fullscreen", 4}, {"windowless", 0}, {"Masked", 0}, {"", 0}};
+  for (const auto& [name, type] : rows) EXPECT_EQ(intWindowType(name), type) << name;
 }
 
 }  // namespace

@@ -43,13 +43,8 @@ TEST(URLExtras, FileURLWithPathEscapesAndDecodes) {
 }
 
 TEST(URLExtras, ValidURLsAreWebOrFileURLsInAnyCase) {
-  EXPECT_TRUE(isValidURL("HTTP://x"));
-  EXPECT_TRUE(isValidURL("https://x"));
-  EXPECT_TRUE(isValidURL("File:///a"));
-  EXPECT_FALSE(isValidURL("ftp://x"));
-  EXPECT_FALSE(isValidURL("example.com"));
-  EXPECT_FALSE(isValidURL("http:/x"));
-  EXPECT_FALSE(isValidURL(""));
+  for (const char* text : {"HTTP://x", "https://x", "File:///a"}) EXPECT_TRUE(isValidURL(text)) << text;
+  for (const char* text : {"ftp://x", "example.com", "http:/x", ""}) EXPECT_FALSE(isValidURL(text)) << text;
   EXPECT_TRUE(validURL(*URL::parse("HTTPS://x")));
   EXPECT_FALSE(validURL(*URL::parse("ftp://x/")));
 }
@@ -60,7 +55,7 @@ TEST(URLExtras, JavaScriptURLsGiveTheirDecodedScript) {
   EXPECT_EQ(scriptIfJavaScriptURL("javascript:alert(%22hi%22)"), "alert(\"hi\")");
   EXPECT_EQ(scriptIfJavaScriptURL("JAVASCRIPT:"), "");
   EXPECT_FALSE(scriptIfJavaScriptURL("http://x/javascript:").has_value());
-  // curl parses a javascript text only in its "//" form.
+  // The URL parser takes a javascript text only in its "//" form.
   const auto url = URL::parse("javascript://x");
   ASSERT_TRUE(url.has_value());
   EXPECT_EQ(scriptIfJavaScriptURL(*url), "//x/");
@@ -68,17 +63,13 @@ TEST(URLExtras, JavaScriptURLsGiveTheirDecodedScript) {
 }
 
 TEST(URLExtras, OnlyValidPercentEscapesAreReplaced) {
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("a%20b%2Fc"), "a b/c");
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("caf%C3%A9"), "caf\xC3\xA9");
-  // Escapes that do not form UTF-8 text stay; their valid neighbours are decoded.
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("%E9t%E9"), "%E9t%E9");
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("%C3%A9%FF%41"), "\xC3\xA9%FFA");
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("%C3"), "%C3");
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("%E2%82%41"), "%E2%82A");
-  // Malformed escapes are plain text.
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("100% %zz %4"), "100% %zz %4");
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("%"), "%");
-  EXPECT_EQ(stringByReplacingValidPercentEscapes("%2525"), "%25");
+  const std::pair<const char*, const char*> rows[] = {
+      {"a%20b%2Fc", "a b/c"}, {"caf%C3%A9", "caf\xC3\xA9"},
+      // Escapes that do not form UTF-8 text stay; their valid neighbours are decoded.
+      {"%E9t%E9", "%E9t%E9"}, {"%C3%A9%FF%41", "\xC3\xA9%FFA"}, {"%C3", "%C3"}, {"%E2%82%41", "%E2%82A"},
+      // Malformed escapes are plain text; one pass only.
+      {"100% %zz %4", "100% %zz %4"}, {"%", "%"}, {"%2525", "%25"}};
+  for (const auto& [text, decoded] : rows) EXPECT_EQ(stringByReplacingValidPercentEscapes(text), decoded) << text;
 }
 
 TEST(URLExtras, PercentEscapesForAPathKeepSlashes) {

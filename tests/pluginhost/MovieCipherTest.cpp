@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "mac/pluginhost/MovieCipher.h"
@@ -37,28 +38,19 @@ Bytes hex(const char* text) {
 }
 
 TEST(Xtea, MatchesPublishedTestVectors) {
-  struct Vector {
-    std::array<uint32_t, 4> key;
-    const char* plain;
-    const char* enciphered;
-  };
   const std::array<uint32_t, 4> counting = {0x00010203, 0x04050607, 0x08090A0B, 0x0C0D0E0F};
   const std::array<uint32_t, 4> zero = {0, 0, 0, 0};
-  const Vector vectors[] = {
-      {counting, "4142434445464748", "497df3d072612cb5"},
-      {counting, "4141414141414141", "e78f2d13744341d8"},
-      {counting, "5a5b6e278948d77f", "4141414141414141"},
-      {zero, "4142434445464748", "a0390589f8b8efa5"},
-      {zero, "4141414141414141", "ed23375a821a8c2d"},
-      {zero, "70e1225d6e4e7655", "4141414141414141"},
-  };
-  for (const auto& v : vectors) {
-    const XteaKeySchedule schedule(v.key);
-    Bytes block = hex(v.plain);
+  const std::tuple<std::array<uint32_t, 4>, const char*, const char*> vectors[] = {
+      {counting, "4142434445464748", "497df3d072612cb5"}, {counting, "4141414141414141", "e78f2d13744341d8"},
+      {counting, "5a5b6e278948d77f", "4141414141414141"}, {zero, "4142434445464748", "a0390589f8b8efa5"},
+      {zero, "4141414141414141", "ed23375a821a8c2d"},     {zero, "70e1225d6e4e7655", "4141414141414141"}};
+  for (const auto& [key, plain, enciphered] : vectors) {
+    const XteaKeySchedule schedule(key);
+    Bytes block = hex(plain);
     schedule.encipher(block.data());
-    EXPECT_EQ(block, hex(v.enciphered)) << v.plain;
+    EXPECT_EQ(block, hex(enciphered)) << plain;
     schedule.decipher(block.data());
-    EXPECT_EQ(block, hex(v.plain)) << v.plain;
+    EXPECT_EQ(block, hex(plain)) << plain;
   }
 }
 
@@ -81,11 +73,8 @@ TEST(MovieCipher, RoundTripsEveryLengthAndPassCount) {
           << "length " << length << " passes " << passes;
     }
   }
-  for (size_t length : {size_t{1} << 20, (size_t{1} << 20) + 5, size_t{3'000'001}}) {
-    const Bytes plain = randomBytes(length, 7);
-    EXPECT_EQ(cipher(cipher(plain, 1, CipherDirection::Encipher), 1, CipherDirection::Decipher), plain)
-        << length;
-  }
+  const Bytes big = randomBytes((size_t{1} << 20) + 5, 7);
+  EXPECT_EQ(cipher(cipher(big, 1, CipherDirection::Encipher), 1, CipherDirection::Decipher), big);
 }
 
 TEST(MovieCipher, RepeatsWholeBlockPassesAndTreatsTheTailOnce) {
@@ -122,9 +111,9 @@ TEST(MovieCipher, CopiesToADistinctDestinationAndLeavesTheSource) {
 }
 
 TEST(MovieCipher, RefusesLengthsUnderEightAndTouchesNothing) {
+  const Bytes source = randomBytes(8, 6);
   for (size_t length = 0; length < 8; ++length) {
     for (auto direction : {CipherDirection::Encipher, CipherDirection::Decipher}) {
-      const Bytes source = randomBytes(8, 6);
       Bytes destination(8, 0xAB);
       EXPECT_EQ(movieCipher(source.data(), destination.data(), length, 1, direction),
                 kStatusCipherTooShort);
@@ -134,15 +123,11 @@ TEST(MovieCipher, RefusesLengthsUnderEightAndTouchesNothing) {
 }
 
 TEST(MovieCipher, RecognisesPlainMoviesByTheirSecondAndThirdBytes) {
-  const auto plain = [](std::initializer_list<uint8_t> bytes) {
-    return isPlainMovie(Bytes(bytes));
-  };
-  EXPECT_TRUE(plain({'F', 'W', 'S', 9}));
-  EXPECT_TRUE(plain({'C', 'W', 'S'}));
-  EXPECT_FALSE(plain({'F', 'W'}));
-  EXPECT_FALSE(plain({}));
-  EXPECT_FALSE(plain({'F', 'w', 'S', 9}));
-  EXPECT_FALSE(plain({'W', 'S', 'F', 9}));
+  EXPECT_TRUE(isPlainMovie(Bytes{'F', 'W', 'S', 9}));
+  EXPECT_TRUE(isPlainMovie(Bytes{'C', 'W', 'S'}));
+  for (const Bytes& bytes : {Bytes{'F', 'W'}, Bytes{}, Bytes{'F', 'w', 'S', 9}, Bytes{'W', 'S', 'F', 9}}) {
+    EXPECT_FALSE(isPlainMovie(bytes)) << bytes.size();
+  }
 }
 
 }  // namespace

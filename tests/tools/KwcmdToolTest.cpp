@@ -26,39 +26,24 @@ TEST(KwcmdTool, ParsePrintsTheWholeRecordInOrder) {
             "\"boolParam1\":false,\"boolParam2\":false,\"boolParam3\":false}\n");
 }
 
+// Each request's output holds the given JSON fragment.
 TEST(KwcmdTool, ParseReportsStatusesDeadlinesAndServices) {
-  const std::string missing = kwcmd("parse " + quoted("KW://KW_zWindow.setSize?windowID=0&width=300"));
-  EXPECT_NE(missing.find("\"status\":-202"), std::string::npos) << missing;
-
-  const std::string unknown = kwcmd("parse " + quoted("KW://KW_openScreenSaverControlPanel?x=1"));
-  EXPECT_NE(unknown.find("\"status\":-151"), std::string::npos) << unknown;
-
-  const std::string download =
-      kwcmd("parse " + quoted("KW://KW_downloadFile?URL=http://a/b&fileName=/tmp/b&functionID=3"));
-  EXPECT_NE(download.find("\"deadline\":0,"), std::string::npos) << download;
-  EXPECT_NE(download.find("\"resultIsNumber\":true"), std::string::npos) << download;
-
-  const std::string mouse = kwcmd("parse --mouse 12,34 " + quoted("KW://KW_getMousePosition"));
-  EXPECT_NE(mouse.find("\"completed\":true"), std::string::npos) << mouse;
-
-  const std::string ftp = kwcmd("parse --ftp-status -36 " +
-                                quoted("KW://KW_zFTP.simpleGet?userAgent=u&serverNameOrIP=h&userName=n&"
-                                       "password=p&serverPath=/a&hardDrivePath=/b&replaceFileIfItExists=true"));
-  EXPECT_NE(ftp.find("\"status\":-36"), std::string::npos) << ftp;
-  EXPECT_NE(ftp.find("\"deadline\":300000"), std::string::npos) << ftp;
-}
-
-TEST(KwcmdTool, ParseListFormKeepsQuotedCommasAndEscapesJSON) {
-  const std::string out =
-      kwcmd("parse --sync --list " + quoted("[\"zSystem\",\"sendMail\",\"say \\\"hi\\\"\",\"Subject\",\"a, b\"]"));
-  EXPECT_NE(out.find("\"functionNumber\":219"), std::string::npos) << out;
-  // Only the quotes at the item's ends go; the backslashes stay and are escaped.
-  EXPECT_NE(out.find(R"("stringParam1":"say \\\"hi\\",)"), std::string::npos) << out;
-  EXPECT_NE(out.find("\"stringParam3\":\"a, b\""), std::string::npos) << out;
-
-  // A decoded byte that is not UTF-8 still gives a valid JSON line.
-  const std::string latin = kwcmd("parse " + quoted("KW://KW_trace?msg=%E9t%E9"));
-  EXPECT_NE(latin.find("\"stringParam1\":\"\\u00e9t\\u00e9\""), std::string::npos) << latin;
+  const std::pair<std::string, std::string> rows[] = {
+      {quoted("KW://KW_zWindow.setSize?windowID=0&width=300"), "\"status\":-202,"},
+      {quoted("KW://KW_openScreenSaverControlPanel?x=1"), "\"status\":-151,"},
+      {quoted("KW://KW_downloadFile?URL=http://a/b&fileName=/tmp/b&functionID=3"), "\"deadline\":0,"},
+      {"--mouse 12,34 " + quoted("KW://KW_getMousePosition"), "\"completed\":true"},
+      {"--ftp-status -36 " + quoted("KW://KW_zFTP.simpleGet?serverNameOrIP=h"), "\"status\":-36,"},
+      {"--ftp-status -36 " + quoted("KW://KW_zFTP.simpleGet?serverNameOrIP=h"), "\"deadline\":300000,"},
+      // Only the quotes at the list item's ends go; the backslashes stay and are escaped.
+      {"--sync --list " + quoted(R"(["zSystem","sendMail","say \"hi\"","Subject","a, b"])"),
+       R"("stringParam1":"say \\\"hi\\","stringParam2":"Subject","stringParam3":"a, b",)"},
+      // A decoded byte that is not UTF-8 still gives a valid JSON line.
+      {quoted("KW://KW_trace?msg=%E9t%E9"), R"("stringParam1":"\u00e9t\u00e9")"}};
+  for (const auto& [arguments, fragment] : rows) {
+    const std::string out = kwcmd("parse " + arguments);
+    EXPECT_NE(out.find(fragment), std::string::npos) << out;
+  }
 }
 
 TEST(KwcmdTool, EvalEncodeAndEvent) {
@@ -74,9 +59,9 @@ TEST(KwcmdTool, EvalEncodeAndEvent) {
 }
 
 TEST(KwcmdTool, RefusesMalformedCommandLines) {
-  EXPECT_EQ(runTool("../kwcmd/kwcmd", "").exitCode, 2);
-  EXPECT_EQ(runTool("../kwcmd/kwcmd", "parse " + quoted("http://x")).exitCode, 2);
-  EXPECT_EQ(runTool("../kwcmd/kwcmd", "encode nope a").exitCode, 2);
+  for (const std::string& arguments : {std::string(), "parse " + quoted("http://x"), std::string("encode nope a")}) {
+    EXPECT_EQ(runTool("../kwcmd/kwcmd", arguments).exitCode, 2) << arguments;
+  }
 }
 
 }  // namespace

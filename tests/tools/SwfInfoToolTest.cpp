@@ -6,7 +6,6 @@
 
 namespace {
 
-
 using kw::test::quoted;
 using kw::test::readFile;
 using kw::test::ToolRun;
@@ -56,6 +55,7 @@ TEST_F(SwfTools, MakeWritesTheWritersBytes) {
   EXPECT_EQ(readFile(movie), std::string(bytes.begin(), bytes.end()));
 }
 
+// Missing file, truncated file and a folder: their statuses, still one line each.
 TEST_F(SwfTools, InfoPrintsOneLinePerFileAndFailsWhenAnyFails) {
   const std::string good = path("good.swf");
   const std::string truncated = path("truncated.swf");

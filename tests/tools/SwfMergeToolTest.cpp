@@ -3,73 +3,49 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/SwfTestMovies.h"
 #include "tests/tools/ToolRunner.h"
-#include "tools/swf/SwfWriter.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-
 using kw::test::quoted;
+using kw::test::runTool;
 using kw::test::ToolRun;
 
 class SwfMergeTool : public kw::test::ToolTest {
  protected:
   fs::path file(const std::string& name, const Bytes& bytes) {
-    const fs::path path = dir_ / name;
-    kw::test::writeFile(path, bytes);
-    return path;
+    kw::test::writeFile(dir_ / name, bytes);
+    return dir_ / name;
   }
   fs::path path(const std::string& name) const { return dir_ / name; }
-
   static Bytes read(const fs::path& path) {
     const std::string text = kw::test::readFile(path);
     return Bytes(text.begin(), text.end());
   }
-
   ToolRun merge(const fs::path& wrapper, const fs::path& movie, const fs::path& out, const std::string& extra = "") {
-    return kw::test::runTool("swfmerge", "--wrapper " + quoted(wrapper) + " --movie " + quoted(movie) + " " + extra +
-                                             " -o " + quoted(out));
+    return runTool("swfmerge", "--wrapper " + quoted(wrapper) + " --movie " + quoted(movie) + " " + extra + " -o " +
+                                   quoted(out));
   }
   ToolRun cipher(const char* direction, const fs::path& in, const fs::path& out) {
-    return kw::test::runTool("swfcipher", std::string(direction) + " " + quoted(in) + " -o " + quoted(out));
+    return runTool("swfcipher", std::string(direction) + " " + quoted(in) + " -o " + quoted(out));
   }
 };
 
-// A wrapper with a 20-byte header and two leading tags of 11 bytes.
-Bytes wrapperMovie() {
-  kw::swf::MovieHeader header;
-  header.frame = {0, 4000, 0, 3000};
-  header.minRectBits = 13;
-  auto writer = kw::swf::SwfWriter::wrapperLike(header);
-  writer.doActionGetURL("KW://KW_backChannel", "").showFrame().end();
-  return writer.build();
-}
-
-// A user movie with a 21-byte header.
-kw::swf::SwfWriter userMovie(bool compressed) {
-  kw::swf::MovieHeader header;
-  header.compressed = compressed;
-  kw::swf::SwfWriter writer(header);
-  writer.setBackgroundColor(0x102030).showFrame().end();
-  return writer;
-}
-
-uint32_t storedLength(const Bytes& movie) {
-  return uint32_t{movie[4]} | uint32_t{movie[5]} << 8 | uint32_t{movie[6]} << 16 | uint32_t{movie[7]} << 24;
-}
-
 TEST_F(SwfMergeTool, MergesACompressedMovieWithTheWrapper) {
-  const Bytes wrapper = wrapperMovie();
-  const Bytes plain = userMovie(false).build();
-  const ToolRun result = merge(file("wrapper.swf", wrapper), file("movie.swf", userMovie(true).build()), path("out.swf"));
+  const Bytes wrapper = kw::test::wrapperMovie();
+  const Bytes plain = kw::test::userMovie(false).build();
+  const ToolRun result =
+      merge(file("wrapper.swf", wrapper), file("movie.swf", kw::test::userMovie(true).build()), path("out.swf"));
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "status 0\n");
 
+  // Header of the movie, wrapper tags, script limits, the movie's tags.
   const Bytes merged = read(path("out.swf"));
   ASSERT_EQ(merged.size(), wrapper.size() - 4 + plain.size() - 31 + 6);
-  EXPECT_EQ(storedLength(merged), merged.size());
+  EXPECT_EQ(kw::test::storedLength(merged), merged.size());
   EXPECT_EQ(Bytes(merged.begin(), merged.begin() + 4), (Bytes{'F', 'W', 'S', 9}));
   EXPECT_EQ(Bytes(merged.begin() + 8, merged.begin() + 21), Bytes(plain.begin() + 8, plain.begin() + 21));
   const auto tag = merged.end() - static_cast<ptrdiff_t>(plain.size() - 21) - 6;
@@ -78,9 +54,8 @@ TEST_F(SwfMergeTool, MergesACompressedMovieWithTheWrapper) {
 }
 
 TEST_F(SwfMergeTool, CipherRoundTripsAndEncipheredInputsMergeAlike) {
-  const fs::path wrapper = file("wrapper.swf", wrapperMovie());
-  const fs::path movie = file("movie.swf", userMovie(true).build());
-
+  const fs::path wrapper = file("wrapper.swf", kw::test::wrapperMovie());
+  const fs::path movie = file("movie.swf", kw::test::userMovie(true).build());
   ASSERT_EQ(cipher("--encipher", movie, path("movie.zve")).exitCode, 0);
   ASSERT_EQ(cipher("--encipher", wrapper, path("wrapper.zve")).exitCode, 0);
   EXPECT_NE(read(path("movie.zve")), read(movie));
@@ -94,25 +69,23 @@ TEST_F(SwfMergeTool, CipherRoundTripsAndEncipheredInputsMergeAlike) {
   EXPECT_EQ(read(path("enciphered.out")), read(path("plain.out")));
 
   // Without the wrapper flag: the movie deciphered, still compressed.
-  const ToolRun passed = kw::test::runTool("swfmerge", "--movie " + quoted(path("movie.zve")) + " --no-wrapper -o " +
-                         quoted(path("passed.out")));
+  const ToolRun passed =
+      runTool("swfmerge", "--movie " + quoted(path("movie.zve")) + " --no-wrapper -o " + quoted(path("passed.out")));
   EXPECT_EQ(passed.out, "status 0\n");
   EXPECT_EQ(read(path("passed.out")), read(movie));
 }
 
 TEST_F(SwfMergeTool, FailuresReportTheStatusAndWriteOnlyWhatTheMergerWrites) {
-  const fs::path wrapper = file("wrapper.swf", wrapperMovie());
+  const fs::path wrapper = file("wrapper.swf", kw::test::wrapperMovie());
   const fs::path tiny = file("tiny.zve", {'a', 'b', 'c', 'd', 'e'});
 
-  // Malformed movie: nothing written.
   const ToolRun malformed = merge(wrapper, file("short.swf", {'F', 'W', 'S', 9, 40, 0, 0, 0, 0x78}), path("m.out"));
   EXPECT_EQ(malformed.exitCode, 1);
   EXPECT_EQ(malformed.out, "status -3\n");
   EXPECT_FALSE(fs::exists(path("m.out")));
 
   // Short enciphered movie: 1302; written as it is only without the wrapper flag.
-  const ToolRun wrapped = merge(wrapper, tiny, path("w.out"));
-  EXPECT_EQ(wrapped.out, "status 1302\n");
+  EXPECT_EQ(merge(wrapper, tiny, path("w.out")).out, "status 1302\n");
   EXPECT_FALSE(fs::exists(path("w.out")));
   const ToolRun unwrapped = merge(wrapper, tiny, path("u.out"), "--no-wrapper");
   EXPECT_EQ(unwrapped.exitCode, 1);
@@ -124,10 +97,10 @@ TEST_F(SwfMergeTool, FailuresReportTheStatusAndWriteOnlyWhatTheMergerWrites) {
   EXPECT_FALSE(fs::exists(path("c.out")));
 
   // Wrong usage and unreadable files.
-  EXPECT_EQ(kw::test::runTool("swfmerge", "--movie " + quoted(tiny)).exitCode, 2);
+  EXPECT_EQ(runTool("swfmerge", "--movie " + quoted(tiny)).exitCode, 2);
   EXPECT_EQ(merge(path("missing.swf"), tiny, path("x.out")).exitCode, 2);
-  EXPECT_EQ(kw::test::runTool("swfcipher", quoted(tiny) + " -o " + quoted(path("y.out"))).exitCode, 2);
-  const ToolRun help = kw::test::runTool("swfmerge", "--help");
+  EXPECT_EQ(runTool("swfcipher", quoted(tiny) + " -o " + quoted(path("y.out"))).exitCode, 2);
+  const ToolRun help = runTool("swfmerge", "--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("status N"), std::string::npos);
 }
