@@ -4,7 +4,7 @@
 namespace kw {
 
 std::unique_ptr<CocoaInterfaceData> CocoaInterfaceData::create(uint32_t nowTicks, FlashPlugin* requester,
-                                                               const FileSpec& movieSpec) {
+                                                               const std::filesystem::path& movieSpec) {
   auto record = std::make_unique<CocoaInterfaceData>();
   record->requester = requester;
   record->startTicks = nowTicks;

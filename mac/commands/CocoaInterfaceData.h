@@ -4,8 +4,8 @@
 // frees each of them exactly once whatever form the request came in.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,13 +15,6 @@
 namespace kw {
 
 class FlashPlugin;  // the plug-in instance that sent a request (plug-in host)
-
-// Classic file specification of the requesting movie's file.
-struct FileSpec {
-  int16_t vRefNum = 0;
-  int32_t parID = 0;
-  std::array<uint8_t, 64> name{};  // length byte, then up to 63 characters
-};
 
 inline constexpr uint32_t kCocoaInterfaceMarker = 0x436F4349;  // 'CoCI'
 inline constexpr uint32_t kDefaultDeadlineTicks = 300;          // 5 seconds of 1/60 s ticks
@@ -54,12 +47,12 @@ struct CocoaInterfaceData {
   std::optional<std::string> stringParam1, stringParam2, stringParam3, stringParam4, stringParam5,
       stringParam6;
   std::optional<std::string> requestText;
-  FileSpec movieSpec;
+  std::filesystem::path movieSpec;  // the requesting movie's file
 
   // A fresh record as the stream-record builder makes it: live, in flight,
   // deadline 300 ticks after `nowTicks`.
   static std::unique_ptr<CocoaInterfaceData> create(uint32_t nowTicks, FlashPlugin* requester,
-                                                    const FileSpec& movieSpec);
+                                                    const std::filesystem::path& movieSpec);
 
   // The string parameter slot 1..6 (nullptr for any other index).
   std::optional<std::string>* stringParam(int index);

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "mac/platform/QuickDraw.h"
 #include "mac/pluginhost/Status.h"
 
 namespace kw {
@@ -27,15 +28,6 @@ inline constexpr size_t kProbeReadBytes = 2048;
 inline constexpr size_t kProbeOutputBytes = 4096;
 // Tags are scanned only within this many bytes after the 8-byte file header.
 inline constexpr size_t kProbeWindowBytes = 31;
-
-// A QuickDraw rectangle in pixels.
-struct QDRect {
-  int16_t top = 0;
-  int16_t left = 0;
-  int16_t bottom = 0;
-  int16_t right = 0;
-  friend bool operator==(const QDRect&, const QDRect&) = default;
-};
 
 struct MovieHeaderInfo {
   Status status = kStatusOK;

@@ -43,7 +43,7 @@ Bools bools(const CocoaInterfaceData& r) { return {r.boolParam1, r.boolParam2, r
 class CommandParserTest : public ::testing::Test {
  protected:
   Status parse(std::string_view text, bool listForm, bool synchronous = false) {
-    record = CocoaInterfaceData::create(kNow, nullptr, FileSpec{});
+    record = CocoaInterfaceData::create(kNow, nullptr, std::filesystem::path{});
     return parseCommand(text, record.get(), synchronous, listForm, services);
   }
   Status url(std::string_view text, bool synchronous = false) { return parse(text, false, synchronous); }
@@ -193,7 +193,7 @@ TEST_F(CommandParserTest, ShortListsAreLoggedAndReadAsEmptyItems) {
   EXPECT_EQ(log.lines()[0], "Call does not have enough parameters (zSystem, sendMail, hi)");
 
   // Missing items overwrite earlier values with empty ones.
-  record = CocoaInterfaceData::create(kNow, nullptr, FileSpec{});
+  record = CocoaInterfaceData::create(kNow, nullptr, std::filesystem::path{});
   record->intParam1 = 99;
   record->boolParam1 = 1;
   ASSERT_EQ(parseCommand("[zSystem,executeApplication]", record.get(), true, true, services), kStatusRunCommand);
