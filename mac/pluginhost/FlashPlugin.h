@@ -22,6 +22,7 @@ namespace kw {
 
 class PluginHost;
 class LoadedCode;
+struct PluginEntryPoints;
 
 inline constexpr uint32_t kPluginSane = 0x53616E65;      // 'Sane': usable
 inline constexpr uint32_t kPluginNuts = 0x4E757473;      // 'Nuts': destroyed
@@ -45,7 +46,8 @@ class FlashPlugin {
     std::string movieURL;                           // absolute URL of the movie
     std::filesystem::path movieFile;                // the movie file ...
     const std::vector<uint8_t>* movieHandle = nullptr;  // ... or its bytes in memory
-    const LoadedCode* plugin = nullptr;             // the bound plug-in bundle's code
+    const LoadedCode* plugin = nullptr;             // the plug-in bundle's code ...
+    const PluginEntryPoints* entryPoints = nullptr; // ... or entry points given directly (tests)
     std::filesystem::path wrapperFile;              // "RidavOdarez.zve"
     QDRect portRect;
     PluginWindow* window = nullptr;

@@ -37,6 +37,14 @@ struct HostServices {
   WindowCloser* closer = nullptr;
 };
 
+// The entry points of a plug-in: looked up in a loaded bundle, or given
+// directly by tests.
+struct PluginEntryPoints {
+  NP_InitializeFuncPtr initialize = nullptr;
+  NP_GetEntryPointsFuncPtr getEntryPoints = nullptr;
+  Flash_DisableLocalSecurityFuncPtr disableLocalSecurity = nullptr;
+};
+
 class PluginHost {
  public:
   // Becomes the current process object (there is one at a time).
@@ -50,11 +58,13 @@ class PluginHost {
 
   HostServices& services() { return services_; }
 
-  // Binds a loaded plug-in: calls Flash_DisableLocalSecurity when present,
-  // refills both tables, resets the start-up event record, then calls
-  // NP_Initialize and NP_GetEntryPoints. kStatusEntryPointsMissing (666) when
-  // either entry point is missing (then neither is called).
-  Status bind(const LoadedCode& code);
+  // Binds a plug-in: calls Flash_DisableLocalSecurity when present, refills
+  // both tables, resets the start-up event record, then calls NP_Initialize
+  // and NP_GetEntryPoints. kStatusEntryPointsMissing (666) when either entry
+  // point is missing (then neither is called).
+  Status bind(const PluginEntryPoints& entryPoints);
+  // The entry points a loaded plug-in bundle exports.
+  static PluginEntryPoints entryPointsOf(const LoadedCode& code);
 
   NPNetscapeFuncs& browserFuncs() { return browserFuncs_; }
   NPPluginFuncs& pluginFuncs() { return pluginFuncs_; }
