@@ -40,7 +40,8 @@ class ApplicationLifecycle {
 };
 
 // Records every alert and answers with the scripted button indexes in order
-// (0, the default button, once the script runs out).
+// (0, the default button, once the script runs out or for a scripted index
+// that names no button of the alert).
 class SimAlertPanels : public AlertPanels {
  public:
   size_t runAlert(const AlertRequest& alert) override;
@@ -48,6 +49,7 @@ class SimAlertPanels : public AlertPanels {
   std::deque<size_t> answers;
 };
 
+// Records every URL it is asked to open; an empty URL is not handed over.
 class SimWorkspace : public Workspace {
  public:
   bool openURL(const std::string& url) override;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,16 +30,22 @@ class NotificationCenter {
   // window registries the window object's pointer.
   using Handler = std::function<void(const std::any& object)>;
 
+  // Answers the new observer's id (never 0); an empty handler registers
+  // nothing and answers 0.
   ObserverId addObserver(std::string_view name, Handler handler);
+  // Removing an unknown or already removed observer does nothing.
   void removeObserver(ObserverId observer);
   // Delivers to the observers registered when the post begins; an observer
-  // removed during the post is not called afterwards.
+  // removed during the post is not called afterwards. Handlers may add and
+  // remove observers (themselves included) and post again.
   void post(std::string_view name, const std::any& object = {});
 
  private:
   struct Observer {
     std::string name;
-    Handler handler;
+    // Shared so that a handler that removes itself keeps running, and its
+    // captured state is the one stored, never a copy.
+    std::shared_ptr<Handler> handler;
   };
   std::map<ObserverId, Observer> observers_;
   ObserverId nextId_ = 1;
