@@ -93,12 +93,7 @@ void AsyncStreamHandler::checkForCompletion() {
 }
 
 void AsyncStreamHandler::completedURL(NPReason reason) {
-  if (!fStreamData || !fStreamData->isLive() || fStreamData->instance == nullptr) return;
-  StreamData& stream = *fStreamData;
-  if (fNPPFuncs.urlnotify != nullptr) {
-    fNPPFuncs.urlnotify(stream.instance, stream.url.c_str(), reason, stream.theStream.notifyData);
-  }
-  if (fNPPFuncs.destroystream != nullptr) fNPPFuncs.destroystream(stream.instance, &stream.theStream, reason);
+  if (fStreamData) endRequest(*fStreamData, fNPPFuncs, reason);
 }
 
 Status AsyncStreamHandler::writeToStream(const void* buffer, size_t length) {

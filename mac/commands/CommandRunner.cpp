@@ -99,12 +99,12 @@ Status CommandRunner::startFTPTransfer(CocoaInterfaceData& record) {
 }
 
 void CommandRunner::runCommand(const std::shared_ptr<StreamData>& record) {
-  if (!record || !record->isLive()) return;
+  if (!record || !record->isLive() || record->flashPlugin == nullptr) return;
   const bool synchronous = record->isSynchronous();
   // The URL is read as a C string, as the parser reads it.
   const std::string_view url(record->url.c_str());
-  if (url.substr(0, 4) == "java" || record->flashPlugin == nullptr) {
-    record->release();
+  if (url.substr(0, 4) == "java") {
+    endUnanswered(*record);
     return;
   }
 
@@ -113,7 +113,7 @@ void CommandRunner::runCommand(const std::shared_ptr<StreamData>& record) {
   if (isURLFormRequest(url)) {
     const std::string_view request = url.substr(kURLFormLeadLength);
     if (isDroppedByCommandFilter(request)) {
-      record->release();
+      endUnanswered(*record);
       return;
     }
     status = parseCommand(request, data, synchronous, false, *this);
@@ -121,7 +121,7 @@ void CommandRunner::runCommand(const std::shared_ptr<StreamData>& record) {
     status = parseCommand(url, data, synchronous, true, *this);
   }
   if (status != kStatusRunCommand || data == nullptr) {
-    record->release();
+    endUnanswered(*record);
     return;
   }
 
@@ -148,7 +148,19 @@ void CommandRunner::runSynchronously(StreamData& record) {
   if (requesterLive) {
     if (record.syncResult != nullptr) setStringVariant(record.syncResult, syncReplyXML(data));
     record.syncError = kStatusOK;
+    // The stream opened for the call is closed, so the plug-in never keeps a
+    // stream whose record is gone.
+    endRequest(record, requester->host().pluginFuncs(), NPRES_DONE, false);
   }
+  record.release();
+}
+
+void CommandRunner::endUnanswered(StreamData& record) {
+  // No reply is written, but the stream the plug-in opened for the request is
+  // ended: the record behind it is about to go away.
+  const bool synchronous = record.isSynchronous();
+  endRequest(record, record.flashPlugin->host().pluginFuncs(), synchronous ? NPRES_DONE : NPRES_NETWORK_ERR,
+             !synchronous);
   record.release();
 }
 

@@ -70,6 +70,8 @@ class CommandRunner : public CommandSink, private ParserServices {
   Status startFTPTransfer(CocoaInterfaceData& record) override;
 
   void runSynchronously(StreamData& record);
+  // Ends a request that gets no reply (dropped, unparsable, "java" URLs).
+  void endUnanswered(StreamData& record);
 
   MouseLocator& mouse_;
   FTPStarter* ftp_;

@@ -292,6 +292,8 @@ void FlashPlugin::sendSyncMessage(std::string_view method, std::string_view para
   if (funcs.getvalue(instance(), NPPVpluginScriptableNPObject, &object) != NPERR_NO_ERROR || object == nullptr) {
     return;
   }
+  // The plug-in hands the object out retained; the caller releases it.
+  const std::unique_ptr<NPObject, void (*)(NPObject*)> reference(object, &releaseObject);
   NPClass* objectClass = object->_class;
   if (objectClass == nullptr || objectClass->hasMethod == nullptr || objectClass->invoke == nullptr) return;
 

@@ -104,4 +104,12 @@ Status messageWrite(StreamData* record, std::string_view text) {
   return kStatusOK;
 }
 
+void endRequest(StreamData& record, const NPPluginFuncs& funcs, NPReason reason, bool notify) {
+  if (!record.isLive() || record.instance == nullptr) return;
+  if (notify && funcs.urlnotify != nullptr) {
+    funcs.urlnotify(record.instance, record.url.c_str(), reason, record.theStream.notifyData);
+  }
+  if (funcs.destroystream != nullptr) funcs.destroystream(record.instance, &record.theStream, reason);
+}
+
 }  // namespace kw

@@ -67,5 +67,8 @@ struct StreamData {
 Status writeProcedure(const uint8_t* buffer, size_t length, StreamData* record);
 // Message write: writes a whole text into the record's stream.
 Status messageWrite(StreamData* record, std::string_view text);
+// Ends the plug-in's request of a live record: NPP_URLNotify with the request
+// URL, `reason` and the notify data (when `notify`), then NPP_DestroyStream.
+void endRequest(StreamData& record, const NPPluginFuncs& funcs, NPReason reason, bool notify = true);
 
 }  // namespace kw

@@ -43,7 +43,10 @@ TEST_F(CommandRunnerTest, FilteredNamesRunNothingAndWriteNothing) {
   env.runLoop.runFor(10);
   EXPECT_TRUE(main.window->received.empty());
   EXPECT_EQ(env.bodyOf(*async), "");
-  EXPECT_TRUE(env.fake.urlNotifyCalls.empty());
+  // Nothing is written, but the request is ended so no stream outlives its record.
+  ASSERT_EQ(env.fake.urlNotifyCalls.size(), 1u);
+  EXPECT_EQ(env.fake.urlNotifyCalls[0].reason, NPRES_NETWORK_ERR);
+  EXPECT_TRUE(env.streamOf(*async)->destroyed);
   EXPECT_EQ(env.runLoop.timerCount(), 0u);
   EXPECT_EQ(async->cocoaInterfaceData, nullptr);  // released by the runner
 }
@@ -62,12 +65,18 @@ TEST_F(CommandRunnerTest, ParseFailuresEndTheRequestWithoutAReply) {
   auto async = env.requestAsync(main, "KW://KW_noSuchCommand");
   env.runLoop.runFor(1);
   EXPECT_TRUE(main.window->received.empty());
-  EXPECT_EQ(env.streamOf(*async)->destroyed, false);
-  EXPECT_TRUE(env.fake.urlNotifyCalls.empty());
+  EXPECT_EQ(env.bodyOf(*async), "");
+  EXPECT_TRUE(env.streamOf(*async)->destroyed);
+  EXPECT_EQ(env.streamOf(*async)->reason, NPRES_NETWORK_ERR);
 }
 
 TEST_F(CommandRunnerTest, BothUrlLeadsAndTheListFormReachTheParser) {
   EXPECT_EQ(env.callSync(main, "KW://KW_zWindow.getParameter"), "<string>main</string>");
+  // The stream opened for a synchronous call is closed once it is answered.
+  ASSERT_FALSE(env.fake.streams.empty());
+  EXPECT_TRUE(env.fake.streams.back().destroyed);
+  EXPECT_EQ(env.fake.streams.back().reason, NPRES_DONE);
+  EXPECT_TRUE(env.fake.urlNotifyCalls.empty());
   EXPECT_EQ(env.callSync(main, "KW://SS_zWindow.getParameter"), "<string>main</string>");
   EXPECT_EQ(env.callSync(main, "[\"zWindow\",\"getParameter\"]"), "<string>main</string>");
   EXPECT_EQ(env.callSync(main, "KW://KW_zApplication.getMonitorNumber"), "<number>1</number>");
