@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <span>
@@ -40,7 +39,14 @@ Status readWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& by
   if (path.empty() || !std::filesystem::is_regular_file(path, error)) return kFileNotFound;
   std::ifstream in(path, std::ios::binary);
   if (!in) return kFileIOError;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // Read in blocks: GCC's optimiser reports a false null dereference inside
+  // istreambuf_iterator, which breaks the release build.
+  bytes.clear();
+  std::array<char, 65536> block;
+  while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+    const auto* first = reinterpret_cast<const uint8_t*>(block.data());
+    bytes.insert(bytes.end(), first, first + in.gcount());
+  }
   return in.bad() ? kFileIOError : kStatusOK;
 }
 

@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace kw {
@@ -88,7 +88,13 @@ bool readPreferenceFile(const std::filesystem::path& file, std::vector<Preferenc
   if (error || !std::filesystem::is_regular_file(status)) return false;
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // Read in blocks: GCC's optimiser reports a false null dereference inside
+  // istreambuf_iterator, which breaks the release build.
+  std::string text;
+  std::array<char, 4096> block;
+  while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+    text.append(block.data(), static_cast<size_t>(in.gcount()));
+  }
   if (in.bad()) return false;
   pairs = parsePreferences(text);
   return true;
