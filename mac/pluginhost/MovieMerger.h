@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "mac/pluginhost/Status.h"
+#include "mac/pluginhost/SwfFormat.h"
 
 namespace kw {
 
@@ -47,11 +48,7 @@ struct MergeResult {
   std::optional<std::vector<uint8_t>> written;
 };
 
-// Header length of a movie whose byte 8 is `byte8`: 12 plus the bytes of the
-// frame rectangle, (4 * N + 12) / 8 with N the top five bits of byte 8.
-constexpr size_t movieHeaderLength(uint8_t byte8) {
-  return 12 + (4 * size_t{static_cast<uint8_t>(byte8 >> 3)} + 12) / 8;
-}
+using swf::movieHeaderLength;
 
 // Merges `movie` with `wrapper` (both as stored: plain or enciphered) when
 // `wrapperFlag` is set, or passes `movie` through when it is clear.

@@ -17,11 +17,10 @@ namespace {
 
 constexpr size_t kFileHeaderBytes = 8;  // signature, version, file length
 
-constexpr uint16_t kTagSetBackgroundColor = 9;
-constexpr uint16_t kTagFileAttributes = 69;
-constexpr uint8_t kFileAttributesAS3 = 0x08;
-
-constexpr bool isActionScript3Tag(uint16_t code) { return code == 72 || code == 76 || code == 82; }
+using swf::isActionScript3Tag;
+using swf::kFileAttributesAS3;
+using swf::kTagFileAttributes;
+using swf::kTagSetBackgroundColor;
 
 // Reads the window of kProbeWindowBytes behind the file header, most
 // significant bit first; every bit past the window reads as 0. Positions are

@@ -6,23 +6,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "mac/pluginhost/SwfFormat.h"
+
 namespace kw::standin {
 namespace {
 
-constexpr uint16_t kTagEnd = 0;
-constexpr uint16_t kTagShowFrame = 1;
-constexpr uint16_t kTagSetBackgroundColor = 9;
-constexpr uint16_t kTagDoAction = 12;
-constexpr uint16_t kTagScriptLimits = 65;
-constexpr uint16_t kTagFileAttributes = 69;
-constexpr uint16_t kTagDoABCDefine = 72;
-constexpr uint16_t kTagSymbolClass = 76;
-constexpr uint16_t kTagDoABC = 82;
-constexpr uint32_t kFileAttributesAS3 = 0x08;
-
-constexpr uint8_t kActionGetURL = 0x83;
-constexpr uint8_t kActionPush = 0x96;
-constexpr uint8_t kActionGetURL2 = 0x9A;
+using namespace swf;
 
 // A checked little-endian reader over a byte span: every read that would pass
 // the end fails and leaves the position alone.

@@ -96,18 +96,18 @@ Bytes actionGetURL(std::string_view url, std::string_view target) {
   Bytes payload;
   putText(payload, url);
   putText(payload, target);
-  return actionRecord(0x83, payload);
+  return actionRecord(kActionGetURL, payload);
 }
 
 Bytes actionPushString(std::string_view text) {
   Bytes payload{0};  // value type 0: string
   putText(payload, text);
-  return actionRecord(0x96, payload);
+  return actionRecord(kActionPush, payload);
 }
 
 Bytes actionGetURL2(uint8_t flags) {
   const uint8_t payload[1] = {flags};
-  return actionRecord(0x9A, payload);
+  return actionRecord(kActionGetURL2, payload);
 }
 
 Bytes actionEnd() { return Bytes{0}; }

@@ -8,24 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "mac/pluginhost/SwfFormat.h"
+
 namespace kw::swf {
 
 using Bytes = std::vector<uint8_t>;
-
-// Tag codes the writer knows by name.
-inline constexpr uint16_t kTagEnd = 0;
-inline constexpr uint16_t kTagShowFrame = 1;
-inline constexpr uint16_t kTagSetBackgroundColor = 9;
-inline constexpr uint16_t kTagDoAction = 12;
-inline constexpr uint16_t kTagScriptLimits = 65;
-inline constexpr uint16_t kTagFileAttributes = 69;
-inline constexpr uint16_t kTagSymbolClass = 76;
-inline constexpr uint16_t kTagDoABCDefine = 72;
-inline constexpr uint16_t kTagMetadata = 77;
-inline constexpr uint16_t kTagDoABC = 82;
-
-// FileAttributes flag: the movie's code is ActionScript 3.
-inline constexpr uint32_t kFileAttributesAS3 = 0x08;
 
 // A rectangle in twips (1/20 pixel), as stored in the movie header.
 struct TwipsRect {
