@@ -1,10 +1,8 @@
-// Tests of the command handler: the dispatch steps, the commands it runs
-// itself, and the routing of every other ID to its command family.
-#include <gtest/gtest.h>
-
+// The command handler: the dispatch steps, the commands it runs itself, and
+// the routing of every other ID to its command family.
 #include "mac/commands/KW_Commands.h"
 #include "mac/platform/SystemLog.h"
-#include "tests/bridge/BridgeTestHost.h"
+#include "tests/support/TestWindow.h"
 
 namespace kw {
 namespace {
@@ -27,33 +25,30 @@ class RecordingFamily : public CommandFamily {
   FlashPlugin* lastPlugin = nullptr;
 };
 
-class KW_CommandsTest : public ::testing::Test {
+class KW_CommandsTest : public test::MovieHost {
  protected:
-  std::unique_ptr<CocoaInterfaceData> record(int32_t id) {
+  // Runs a record of `id` through a window's handler as its view does.
+  std::unique_ptr<CocoaInterfaceData> run(int32_t id, test::Movie* movie = nullptr,
+                                          const std::function<void(CocoaInterfaceData&)>& fill = {}) {
     auto data = CocoaInterfaceData::create(0, main.plugin.get(), {});
     data->functionNumber = id;
+    if (fill) fill(*data);
+    (movie ? movie : &main)->window->processOneEvent(*data);
     return data;
   }
-  // Runs a record through the main window's handler as its view does.
-  void run(CocoaInterfaceData& data) { main.window->processOneEvent(data); }
   KW_Commands& handler() { return main.window->commands; }
 
-  test::BridgeTestHost env;
-  test::Movie& main = env.openMovie("main");
+  test::Movie& main = openMovie("main");
 };
 
-// ---- Dispatch steps ----
-
 TEST_F(KW_CommandsTest, DispatchMarksTheRecordDispatchedCompletedAndStatusZero) {
-  auto data = record(700);
-  data->status = -202;
-  run(*data);
+  auto data = run(700, nullptr, [](CocoaInterfaceData& d) { d.status = -202; });
   EXPECT_EQ(data->dispatched, 1);
   EXPECT_EQ(data->completed, 1);
   EXPECT_EQ(data->status, 0);
 }
 
-TEST_F(KW_CommandsTest, NullAndUnmarkedRecordsAreIgnoredButTheFirstCallIsTaken) {
+TEST_F(KW_CommandsTest, NullAndUnmarkedRecordsAreIgnoredButTheFirstCallIsTakenOnce) {
   auto menuFamily = std::make_shared<RecordingFamily>();
   handler().setFamily(CommandFamilyKind::Menu, menuFamily);
   int bundleStandIn = 0;
@@ -64,145 +59,94 @@ TEST_F(KW_CommandsTest, NullAndUnmarkedRecordsAreIgnoredButTheFirstCallIsTaken) 
   EXPECT_EQ(handler().fBundle, bundle);
   EXPECT_EQ(menuFamily->firstDispatches.size(), 1u);
 
-  auto data = record(100);
-  data->sanityCheck = 0x49436F43;  // the marker's bytes the other way round
-  run(*data);
+  auto data = run(100, nullptr, [](CocoaInterfaceData& d) { d.sanityCheck = 0x49436F43; });  // marker reversed
   EXPECT_EQ(data->dispatched, 0);
   EXPECT_EQ(data->completed, 0);
   EXPECT_TRUE(menuFamily->ran.empty());
-  // The first call happens once only.
-  run(*record(100));
+  run(100);
   EXPECT_EQ(menuFamily->firstDispatches.size(), 1u);
   EXPECT_EQ(menuFamily->ran, std::vector<int32_t>{100});
 }
 
 TEST_F(KW_CommandsTest, ASecondDispatchLogsBadZFunctionAndRunsNothing) {
   ScopedLogCapture log;
-  auto data = record(408);
-  data->stringParam1 = "once";
-  run(*data);
+  auto data = run(408, nullptr, [](CocoaInterfaceData& d) { d.stringParam1 = "once"; });
   data->status = 3;
-  run(*data);
+  main.window->processOneEvent(*data);
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"Zivra trace -> once", "BAD ZFunction"}));
-  EXPECT_EQ(data->status, 3);  // the second dispatch changed nothing
+  EXPECT_EQ(data->status, 3);
 }
-
-// ---- Commands run by the handler ----
 
 TEST_F(KW_CommandsTest, TraceLogsTheMessageWithEscapesRemoved) {
   ScopedLogCapture log;
-  auto escaped = record(408);
-  escaped->stringParam1 = "Hello%20World%21";
-  run(*escaped);
-  auto missing = record(408);
-  run(*missing);
-  auto undefinedText = record(408);
-  undefinedText->stringParam1 = "undefined";
-  run(*undefinedText);
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{"Zivra trace -> Hello World!", "Zivra trace -> ",
-                                                   "Zivra trace -> "}));
+  run(408, nullptr, [](CocoaInterfaceData& d) { d.stringParam1 = "Hello%20World%21"; });
+  run(408);
+  run(408, nullptr, [](CocoaInterfaceData& d) { d.stringParam1 = "undefined"; });
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{"Zivra trace -> Hello World!", "Zivra trace -> ", "Zivra trace -> "}));
 }
 
 TEST_F(KW_CommandsTest, GetParameterAnswersTheWindowsParameter) {
-  auto data = record(306);
-  run(*data);
-  EXPECT_EQ(data->stringResult, "main");
-
+  EXPECT_EQ(run(306)->stringResult, "main");
   handler().setParameter(nullptr);  // a null text keeps the old one
+  EXPECT_EQ(run(306)->stringResult, "main");
   handler().setParameter("second");
-  auto again = record(306);
-  run(*again);
-  EXPECT_EQ(again->stringResult, "second");
-
-  test::Movie& bare = env.openMovie(nullptr);
-  auto none = record(306);
-  bare.window->processOneEvent(*none);
-  EXPECT_FALSE(none->stringResult.has_value());
+  EXPECT_EQ(run(306)->stringResult, "second");
+  EXPECT_FALSE(run(306, &openMovie(nullptr))->stringResult.has_value());
 }
 
 TEST_F(KW_CommandsTest, GetWindowAnswersTheCreatorsIdentityOrZero) {
-  auto first = record(417);
-  run(*first);
-  EXPECT_EQ(first->numberResult, 0);
-
-  test::Movie& child = env.openMovie("child", main.plugin.get());
-  auto fromChild = record(417);
-  child.window->processOneEvent(*fromChild);
-  EXPECT_EQ(fromChild->numberResult, static_cast<int32_t>(env.identityOf(main)));
-  EXPECT_NE(fromChild->numberResult, 0);
-
-  // Once the creator has left the registry its identity names nothing.
-  env.registry.forget(main.plugin.get());
-  auto orphan = record(417);
-  child.window->processOneEvent(*orphan);
-  EXPECT_EQ(orphan->numberResult, 0);
+  EXPECT_EQ(run(417)->numberResult, 0);
+  test::Movie& child = openMovie("child", {}, true, main.plugin.get());
+  EXPECT_EQ(run(417, &child)->numberResult, static_cast<int32_t>(identityOf(main)));
+  registry.forget(main.plugin.get());  // the creator's identity now names nothing
+  EXPECT_EQ(run(417, &child)->numberResult, 0);
 }
 
 TEST_F(KW_CommandsTest, EnableCachingSetsTheDefaultAndEveryRegisteredProjector) {
-  test::Movie& other = env.openMovie("other");
-  auto off = record(418);
-  off->boolParam1 = 0;
-  run(*off);
-  EXPECT_FALSE(env.host->cachingDefault);
+  test::Movie& other = openMovie("other");
+  run(418, nullptr, [](CocoaInterfaceData& d) { d.boolParam1 = 0; });
+  EXPECT_FALSE(host->cachingDefault);
   EXPECT_FALSE(main.plugin->fOkToCache);
   EXPECT_FALSE(other.plugin->fOkToCache);
-  EXPECT_FALSE(FlashPlugin(*env.host, true).fOkToCache);  // instances made later start from the default
-
-  auto on = record(418);
-  on->boolParam1 = 1;
-  run(*on);
-  EXPECT_TRUE(env.host->cachingDefault);
+  EXPECT_FALSE(FlashPlugin(*host, true).fOkToCache);  // instances made later start from the default
+  run(418, nullptr, [](CocoaInterfaceData& d) { d.boolParam1 = 1; });
+  EXPECT_TRUE(host->cachingDefault);
   EXPECT_TRUE(other.plugin->fOkToCache);
 }
 
 TEST_F(KW_CommandsTest, MonitorNumberAndPlayModeComeFromTheHandler) {
-  auto monitor = record(700);
-  run(*monitor);
-  EXPECT_EQ(monitor->numberResult, 1);
-  auto mode = record(702);
-  run(*mode);
-  EXPECT_EQ(mode->numberResult, 0);
-
+  EXPECT_EQ(run(700)->numberResult, 1);
+  EXPECT_EQ(run(702)->numberResult, 0);
   handler().setMonitorNumber(2);
   handler().setPlayMode(3);
-  auto monitor2 = record(700);
-  run(*monitor2);
-  EXPECT_EQ(monitor2->numberResult, 2);
-  auto mode2 = record(702);
-  run(*mode2);
-  EXPECT_EQ(mode2->numberResult, 3);
+  EXPECT_EQ(run(700)->numberResult, 2);
+  EXPECT_EQ(run(702)->numberResult, 3);
 }
 
 TEST_F(KW_CommandsTest, GetArgumentsIsAnXmlListWhenSynchronousAndATildeListOtherwise) {
-  auto sync = record(421);
-  sync->synchronous = 1;
-  run(*sync);
-  EXPECT_EQ(sync->stringResult,
+  EXPECT_EQ(run(421, nullptr, [](CocoaInterfaceData& d) { d.synchronous = 1; })->stringResult,
             "<object><property id=\"KW_array\"><array>"
             "<property id=\"0\"><string>/Applications/Demo.app/Contents/MacOS/zivra</string></property>"
             "<property id=\"1\"><string>-psn_0_42</string></property>"
             "<property id =\"length\"><number>2</number></property>"
             "</array></property></object>");
-  auto async = record(421);
-  run(*async);
-  EXPECT_EQ(async->stringResult, "/Applications/Demo.app/Contents/MacOS/zivra~!-psn_0_42~!");
+  EXPECT_EQ(run(421)->stringResult, "/Applications/Demo.app/Contents/MacOS/zivra~!-psn_0_42~!");
 }
 
 TEST_F(KW_CommandsTest, MousePositionAndTheNoActionIdsKeepWhatTheParserStored) {
   for (int32_t id : {414, 110, 204, 222, 302, 303, 315, 316, 322, 507, 0, 999}) {
-    auto data = record(id);
-    data->numberResult = 12;
-    data->numberResult2 = 34;
-    data->stringResult = "parser";
-    run(*data);
+    auto data = run(id, nullptr, [](CocoaInterfaceData& d) {
+      d.numberResult = 12;
+      d.numberResult2 = 34;
+      d.stringResult = "parser";
+    });
     EXPECT_EQ(data->numberResult, 12) << id;
     EXPECT_EQ(data->numberResult2, 34) << id;
     EXPECT_EQ(data->stringResult, "parser") << id;
     EXPECT_EQ(data->completed, 1) << id;
   }
 }
-
-// ---- Families ----
 
 TEST_F(KW_CommandsTest, EachTableIdBelongsToItsFamily) {
   const std::vector<std::pair<CommandFamilyKind, std::vector<int32_t>>> expected = {
@@ -227,12 +171,9 @@ TEST_F(KW_CommandsTest, FamilyCommandsReachTheirFamilyWithTheCallsArguments) {
   auto file = std::make_shared<RecordingFamily>();
   handler().setFamily(CommandFamilyKind::Window, window);
   handler().setFamily(CommandFamilyKind::File, file);
-  auto startDrag = record(314);
-  run(*startDrag);
-  auto exists = record(513);
-  run(*exists);
-  auto core = record(700);
-  run(*core);
+  auto startDrag = run(314);
+  run(513);
+  EXPECT_EQ(run(700)->numberResult, 1);
   EXPECT_EQ(window->ran, std::vector<int32_t>{314});
   EXPECT_EQ(file->ran, std::vector<int32_t>{513});
   EXPECT_EQ(window->lastWindow, main.window.get());
@@ -240,21 +181,17 @@ TEST_F(KW_CommandsTest, FamilyCommandsReachTheirFamilyWithTheCallsArguments) {
   EXPECT_EQ(main.window->dragging, 1);
   EXPECT_EQ(startDrag->numberResult, 99);
   EXPECT_EQ(startDrag->status, 0);
-  EXPECT_EQ(core->numberResult, 1);
 }
 
 TEST_F(KW_CommandsTest, WithoutItsFamilyACommandDoesNothingAndIsStillAnswered) {
-  auto data = record(309);
-  data->intParam1 = 400;
-  run(*data);
+  auto data = run(309, nullptr, [](CocoaInterfaceData& d) { d.intParam1 = 400; });
   EXPECT_EQ(data->completed, 1);
   EXPECT_EQ(data->status, 0);
   EXPECT_EQ(handler().family(CommandFamilyKind::Window), nullptr);
-
   auto family = std::make_shared<RecordingFamily>();
   handler().setFamily(CommandFamilyKind::Window, family);
   handler().setFamily(CommandFamilyKind::Window, nullptr);
-  run(*record(309));
+  run(309);
   EXPECT_TRUE(family->ran.empty());
 }
 

@@ -7,12 +7,9 @@
 namespace kw::standin {
 namespace {
 
-TEST(ExternalInterfaceScript, UrlFormIsACallOfKWcall) {
+TEST(ExternalInterfaceScript, UrlFormCallsKWcallAndListFormEscapesItsQuotes) {
   EXPECT_EQ(externalInterfaceScript("KW://KW_zSystem.getUserName"),
             "try { __flash__toXML(KW_call(\"KW://KW_zSystem.getUserName\")) ; } catch (e) { \"<undefined/>\"; }");
-}
-
-TEST(ExternalInterfaceScript, ListFormEscapesItsQuotes) {
   EXPECT_EQ(externalInterfaceScript("[\"zWindow\",\"setSize\",0,400]"),
             "try { __flash__toXML(KW_call2([\\\"zWindow\\\",\\\"setSize\\\",0,400])) ; } catch (e) { "
             "\"<undefined/>\"; }");

@@ -35,7 +35,7 @@ Bytes threeFrameMovie(bool compressed) {
   return writer.build();
 }
 
-TEST(MovieReading, HeaderFieldsOfAnUncompressedMovie) {
+TEST(MovieReading, HeaderFieldsOfAnUncompressedMovieAndItsCompressedForm) {
   const Movie movie = mustRead(threeFrameMovie(false));
   EXPECT_FALSE(movie.compressed);
   EXPECT_EQ(movie.version, 9);
@@ -46,67 +46,46 @@ TEST(MovieReading, HeaderFieldsOfAnUncompressedMovie) {
   EXPECT_EQ(movie.background, 0x336699U);
   EXPECT_FALSE(movie.truncated);
   EXPECT_EQ(movie.fileLength, threeFrameMovie(false).size());
-}
-
-TEST(MovieReading, CompressedMovieReadsLikeItsUncompressedForm) {
-  const Movie plain = mustRead(threeFrameMovie(false));
   const Movie inflated = mustRead(threeFrameMovie(true));
   EXPECT_TRUE(inflated.compressed);
   EXPECT_FALSE(inflated.truncated);
-  EXPECT_EQ(inflated.frames, plain.frames);
-  EXPECT_EQ(inflated.tagCodes, plain.tagCodes);
-  EXPECT_EQ(inflated.background, plain.background);
+  EXPECT_EQ(inflated.frames, movie.frames);
+  EXPECT_EQ(inflated.tagCodes, movie.tagCodes);
+  EXPECT_EQ(inflated.background, movie.background);
 }
 
-TEST(MovieReading, FramesCarryTheirGetURLActionsInOrder) {
+TEST(MovieReading, FramesCarryTheirGetURLActionsInOrderIncludingTrailingAndLongTags) {
   const Movie movie = mustRead(threeFrameMovie(false));
   ASSERT_EQ(movie.frames.size(), 3U);
   EXPECT_EQ(movie.frames[0], (FrameActions{{"http://one", "_blank"}}));
   EXPECT_TRUE(movie.frames[1].empty());
   EXPECT_EQ(movie.frames[2],
             (FrameActions{{"KW://KW_zWindow.setSize?width=1", ""}, {"KW://KW_zSystem.beep", ""}}));
+  // Actions after the last ShowFrame form one more frame; long tag headers are read.
+  const Movie trailing = mustRead(SwfWriter().showFrame().doActionGetURL("late", "").end().build());
+  EXPECT_EQ(trailing.frames, (std::vector<FrameActions>{{}, {{"late", ""}}}));
+  const Movie longTag = mustRead(SwfWriter().tag(12, swf::actionGetURL("long", ""), true).showFrame().end().build());
+  EXPECT_EQ(longTag.frames, (std::vector<FrameActions>{{{"long", ""}}}));
 }
 
-TEST(MovieReading, ActionsAfterTheLastShowFrameFormOneMoreFrame) {
-  SwfWriter writer;
-  writer.showFrame().doActionGetURL("late", "").end();
-  const Movie movie = mustRead(writer.build());
-  ASSERT_EQ(movie.frames.size(), 2U);
-  EXPECT_EQ(movie.frames[1], (FrameActions{{"late", ""}}));
-}
-
-TEST(MovieReading, ActionScript3IsToldByTagsOrFileAttributesFlag) {
+TEST(MovieReading, ActionScript3AndScriptLimitsAreToldByTags) {
   const Bytes abc{1, 0, 0, 0, 0, 16, 0, 46, 0};
   EXPECT_TRUE(mustRead(SwfWriter().fileAttributes(0x08).end().build()).actionScript3);
   EXPECT_TRUE(mustRead(SwfWriter().doABC(abc).end().build()).actionScript3);
   EXPECT_TRUE(mustRead(SwfWriter().tag(72, abc).end().build()).actionScript3);
   EXPECT_TRUE(mustRead(SwfWriter().tag(76, abc).end().build()).actionScript3);
   EXPECT_FALSE(mustRead(SwfWriter().fileAttributes(0x01 | 0x10).end().build()).actionScript3);
-}
-
-TEST(MovieReading, ScriptLimitsTagIsNoticed) {
   const Bytes limits{0x00, 0x01, 0x78, 0x00};
   EXPECT_TRUE(mustRead(SwfWriter().tag(65, limits).end().build()).hasScriptLimits);
   EXPECT_FALSE(mustRead(threeFrameMovie(false)).hasScriptLimits);
 }
 
-TEST(MovieReading, LongTagHeadersAreRead) {
-  SwfWriter writer;
-  writer.tag(12, swf::actionGetURL("long", ""), /*forceLong=*/true).showFrame().end();
-  const Movie movie = mustRead(writer.build());
-  ASSERT_EQ(movie.frames.size(), 1U);
-  EXPECT_EQ(movie.frames[0], (FrameActions{{"long", ""}}));
-}
-
-TEST(MalformedMovies, TooShortOrUnknownSignatureGivesNoMovie) {
+TEST(MalformedMovies, TooShortUnknownSignatureOrOverlongRectangleGivesNoMovie) {
   EXPECT_EQ(readMovie(Bytes{'F', 'W', 'S', 9}).error, MovieError::TooShort);
   EXPECT_FALSE(readMovie(Bytes{}).movie);
   const MovieResult foreign = readMovie(Bytes{'Z', 'W', 'S', 9, 30, 0, 0, 0, 0, 0, 0, 0});
   EXPECT_FALSE(foreign.movie);
   EXPECT_EQ(foreign.error, MovieError::BadSignature);
-}
-
-TEST(MalformedMovies, RectangleLongerThanTheDataGivesNoMovie) {
   // 31-bit fields need 17 bytes of rectangle; only a few follow.
   EXPECT_FALSE(readMovie(Bytes{'F', 'W', 'S', 9, 40, 0, 0, 0, 0xF8, 0, 0, 0}).movie);
 }
@@ -161,15 +140,12 @@ Bytes concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-TEST(ActionDecoding, GetURL2TakesTheTwoPushedStrings) {
+TEST(ActionDecoding, GetURL2TakesTheTwoPushedStringsFromOneOrTwoPushes) {
   const Bytes actions = concat({swf::actionPushString("KW://KW_zFile.read"), swf::actionPushString("_self"),
                                 swf::actionGetURL2(), swf::actionEnd()});
   EXPECT_EQ(decodeActions(actions), (FrameActions{{"KW://KW_zFile.read", "_self"}}));
-}
-
-TEST(ActionDecoding, OnePushWithBothStrings) {
-  const Bytes actions{0x96, 6, 0, 0, 'u', 0, 0, 't', 0, 0x9A, 1, 0, 0, 0};
-  EXPECT_EQ(decodeActions(actions), (FrameActions{{"u", "t"}}));
+  const Bytes onePush{0x96, 6, 0, 0, 'u', 0, 0, 't', 0, 0x9A, 1, 0, 0, 0};
+  EXPECT_EQ(decodeActions(onePush), (FrameActions{{"u", "t"}}));
 }
 
 TEST(ActionDecoding, NonStringValuesAndOtherActionsDoNotMakeAGetURL) {
@@ -197,16 +173,13 @@ TEST(ActionDecoding, StopsAtEndActionAndAtRecordsPastTheList) {
   EXPECT_TRUE(decodeActions(unterminated).empty());
 }
 
-TEST(FrameTiming, FramesFollowTheRateInTicks) {
+TEST(FrameTiming, FramesFollowTheRateInTicksNeverPastTheLastFrame) {
   const uint16_t twelve = 12 << 8;
   EXPECT_EQ(frameDue(0, twelve, 100), 0U);
   EXPECT_EQ(frameDue(4, twelve, 100), 0U);
   EXPECT_EQ(frameDue(5, twelve, 100), 1U);
   EXPECT_EQ(frameDue(60, twelve, 100), 12U);
   EXPECT_EQ(frameDue(24, swf::fixed88(12.5), 100), 5U);
-}
-
-TEST(FrameTiming, NeverPastTheLastFrameAndRateZeroHolds) {
   EXPECT_EQ(frameDue(600, 12 << 8, 3), 3U);
   EXPECT_EQ(frameDue(0xFFFFFFFFU, 0xFFFF, 7), 7U);
   EXPECT_EQ(frameDue(100000, 0, 7), 0U);

@@ -1,5 +1,4 @@
-// The fake plug-in's static function table and entry points: each function
-// records its call into FakePlugin::current() and answers as configured.
+// The fake plug-in's function table: each call is recorded into FakePlugin::current().
 #include "tests/support/FakePlugin.h"
 
 #include <cstdlib>
@@ -9,15 +8,17 @@
 namespace kw::test {
 
 namespace {
-
 FakePlugin* g_current = nullptr;
-
 std::string textOf(const char* text) { return text ? std::string(text) : std::string(); }
-
 }  // namespace
 
 struct FakePluginCalls {
   static FakePlugin& fake() { return FakePlugin::current(); }
+  static QDPoint originOf(const NPWindow& window) {
+    if (window.type != NPWindowTypeWindow || window.window == nullptr) return {};
+    const auto* port = static_cast<const NP_Port*>(window.window);
+    return port->port ? port->port->origin : QDPoint{};
+  }
 
   static NPError initialize(NPNetscapeFuncs* browser) {
     ++fake().initializeCalls;
@@ -25,24 +26,15 @@ struct FakePluginCalls {
     return NPERR_NO_ERROR;
   }
   static NPError getEntryPoints(NPPluginFuncs* funcs) {
-    ++fake().getEntryPointsCalls;
     if (funcs == nullptr) return NPERR_INVALID_FUNCTABLE_ERROR;
     *funcs = fake().funcs;
     return NPERR_NO_ERROR;
   }
-  static void disableLocalSecurity() { ++fake().disableLocalSecurityCalls; }
-
   static NPError newp(NPMIMEType type, NPP instance, uint16_t mode, int16_t argc, char* argn[], char* argv[],
                       NPSavedData*) {
-    FakePlugin::NewCall call;
-    call.mimeType = textOf(type);
-    call.mode = mode;
-    call.instance = instance;
-    for (int16_t i = 0; i < argc; ++i) {
-      call.args.emplace_back(textOf(argn ? argn[i] : nullptr), textOf(argv ? argv[i] : nullptr));
-    }
+    FakePlugin::NewCall call{textOf(type), mode, {}, instance};
+    for (int16_t i = 0; i < argc; ++i) call.args.emplace_back(textOf(argn[i]), textOf(argv[i]));
     fake().newCalls.push_back(std::move(call));
-    if (fake().onNew) fake().onNew(instance);
     return fake().newError;
   }
   static NPError destroy(NPP instance, NPSavedData** save) {
@@ -51,11 +43,6 @@ struct FakePluginCalls {
     if (save) *save = nullptr;
     if (fake().onDestroy) fake().onDestroy(instance);
     return NPERR_NO_ERROR;
-  }
-  static QDPoint originOf(const NPWindow& window) {
-    if (window.type != NPWindowTypeWindow || window.window == nullptr) return {};
-    const auto* port = static_cast<const NP_Port*>(window.window);
-    return port->port ? port->port->origin : QDPoint{};
   }
   static NPError setwindow(NPP, NPWindow* window) {
     FakePlugin::WindowCall call;
@@ -68,7 +55,7 @@ struct FakePluginCalls {
     fake().windowCalls.push_back(call);
     return fake().setWindowError;
   }
-  static NPError newstream(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype) {
+  static NPError newstream(NPP, NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype) {
     FakePlugin::StreamCall call;
     call.type = textOf(type);
     call.stream = stream;
@@ -79,8 +66,7 @@ struct FakePluginCalls {
       call.notifyData = stream->notifyData;
     }
     fake().streams.push_back(std::move(call));
-    if (stype) *stype = fake().newStreamType;
-    if (fake().onNewStream) fake().onNewStream(instance, stream);
+    if (stype) *stype = NP_NORMAL;
     return fake().newStreamError;
   }
   static NPError destroystream(NPP instance, NPStream* stream, NPReason reason) {
@@ -89,45 +75,40 @@ struct FakePluginCalls {
       call->reason = reason;
     }
     if (fake().onDestroyStream) fake().onDestroyStream(instance, stream, reason);
-    return fake().destroyStreamError;
+    return NPERR_NO_ERROR;
   }
   static void asfile(NPP, NPStream*, const char*) {}
   static int32_t writeready(NPP, NPStream* stream) {
     if (auto* call = fake().streamFor(stream)) ++call->writeReadyCalls;
     return fake().writeReadyAnswer;
   }
-  static int32_t write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer) {
+  static int32_t write(NPP, NPStream* stream, int32_t offset, int32_t len, void* buffer) {
     ++fake().writeCalls;
     if (auto* call = fake().streamFor(stream)) {
       call->offsets.push_back(offset);
-      if (len > 0 && buffer) {
-        const auto* bytes = static_cast<const uint8_t*>(buffer);
-        call->bytes.insert(call->bytes.end(), bytes, bytes + len);
-      }
+      const auto* bytes = static_cast<const uint8_t*>(buffer);
+      if (len > 0 && bytes) call->bytes.insert(call->bytes.end(), bytes, bytes + len);
     }
-    if (fake().onWrite) fake().onWrite(instance, stream);
     return fake().writeAnswer.value_or(len);
   }
   static void print(NPP, NPPrint* platformPrint) {
     FakePlugin::PrintCall call;
     if (platformPrint) {
       call.print = *platformPrint;
-      if (platformPrint->mode == NP_EMBED && platformPrint->print.embedPrint.window.type == NPWindowTypeDrawable &&
-          platformPrint->print.embedPrint.window.window) {
-        call.portClip = static_cast<GrafPort*>(platformPrint->print.embedPrint.window.window)->clip;
+      const NPWindow& window = platformPrint->print.embedPrint.window;
+      if (platformPrint->mode == NP_EMBED && window.type == NPWindowTypeDrawable && window.window) {
+        call.portClip = static_cast<GrafPort*>(window.window)->clip;
       }
     }
     fake().printCalls.push_back(call);
     if (fake().onPrint) fake().onPrint(platformPrint);
   }
-  static int16_t event(NPP instance, void* event) {
+  static int16_t event(NPP, void* event) {
     FakePlugin::EventCall call;
     if (event) call.event = *static_cast<EventRecord*>(event);
-    call.window = fake().lastWindow_;
     call.portOrigin = originOf(fake().lastWindow_);
     fake().eventCalls.push_back(call);
-    if (fake().onEvent) fake().onEvent(instance, static_cast<EventRecord*>(event));
-    return fake().eventAnswer;
+    return 1;
   }
   static void urlnotify(NPP, const char* url, NPReason reason, void* notifyData) {
     fake().urlNotifyCalls.push_back({textOf(url), reason, notifyData});
@@ -155,18 +136,14 @@ struct FakePluginCalls {
     return !methodName(name).empty();
   }
   static bool invoke(NPObject*, NPIdentifier name, const NPVariant* args, uint32_t argCount, NPVariant* result) {
-    FakePlugin::InvokeCall call;
-    call.method = methodName(name);
+    FakePlugin::InvokeCall call{methodName(name), {}};
     for (uint32_t i = 0; args && i < argCount; ++i) {
-      const NPVariant& arg = args[i];
-      if (arg.type == NPVariantType_String && arg.value.stringValue.UTF8Characters) {
-        call.stringArgs.emplace_back(arg.value.stringValue.UTF8Characters, arg.value.stringValue.UTF8Length);
-      } else {
-        call.stringArgs.emplace_back();
-      }
+      const NPString& text = args[i].value.stringValue;
+      call.stringArgs.emplace_back(args[i].type == NPVariantType_String && text.UTF8Characters
+                                       ? std::string(text.UTF8Characters, text.UTF8Length)
+                                       : std::string());
     }
     fake().invokeCalls.push_back(std::move(call));
-    if (!fake().invokeSucceeds) return false;
     if (result) setStringVariant(result, fake().invokeAnswer);
     return true;
   }
@@ -174,7 +151,7 @@ struct FakePluginCalls {
 
 namespace {
 NPClass g_objectClass = {3,       nullptr, &FakePluginCalls::deallocate, nullptr, &FakePluginCalls::hasMethod,
-                          &FakePluginCalls::invoke, nullptr, nullptr, nullptr, nullptr, nullptr};
+                         &FakePluginCalls::invoke, nullptr, nullptr, nullptr, nullptr, nullptr};
 }  // namespace
 
 FakePlugin::FakePlugin() : previous_(g_current) {
@@ -204,13 +181,10 @@ FakePlugin& FakePlugin::current() {
   return *g_current;
 }
 
-bool FakePlugin::exists() { return g_current != nullptr; }
-
 PluginEntryPoints FakePlugin::entryPoints() const {
   PluginEntryPoints points;
-  if (withInitialize) points.initialize = &FakePluginCalls::initialize;
+  points.initialize = &FakePluginCalls::initialize;
   if (withGetEntryPoints) points.getEntryPoints = &FakePluginCalls::getEntryPoints;
-  if (withDisableLocalSecurity) points.disableLocalSecurity = &FakePluginCalls::disableLocalSecurity;
   return points;
 }
 

@@ -1,5 +1,5 @@
-// A fake plug-in for host tests: a function table of static functions that
-// records every call into the current FakePlugin and answers as configured.
+// A fake plug-in for host tests: a table of static functions that record every
+// call into the current FakePlugin and answer as configured.
 #pragma once
 
 #include <cstdint>
@@ -17,127 +17,89 @@ namespace kw::test {
 
 class FakePlugin {
  public:
-  // Becomes the current fake (one at a time); the destructor clears it.
+  // Becomes the current fake (one at a time); the destructor restores the previous one.
   FakePlugin();
   ~FakePlugin();
   FakePlugin(const FakePlugin&) = delete;
   FakePlugin& operator=(const FakePlugin&) = delete;
-
   static FakePlugin& current();
-  static bool exists();
 
-  // Entry points to bind with PluginHost::bind. Set the flags first to leave
-  // entry points out.
-  bool withInitialize = true;
+  // Entry points for PluginHost::bind; clear the flag to leave NP_GetEntryPoints out.
   bool withGetEntryPoints = true;
-  bool withDisableLocalSecurity = false;
   PluginEntryPoints entryPoints() const;
-
-  // The table NP_GetEntryPoints hands out; null an entry to leave the
-  // function out (e.g. `funcs.newp = nullptr`).
+  // The table NP_GetEntryPoints hands out; null an entry to leave it out.
   NPPluginFuncs funcs{};
 
   // Answers.
-  NPError newError = NPERR_NO_ERROR;
-  NPError setWindowError = NPERR_NO_ERROR;
-  NPError newStreamError = NPERR_NO_ERROR;
-  uint16_t newStreamType = NP_NORMAL;
-  int32_t writeReadyAnswer = 0x0FFFFFFF;
-  std::optional<int32_t> writeAnswer;  // none: accept every byte (answer the length)
-  int16_t eventAnswer = 1;
-  NPError destroyStreamError = NPERR_NO_ERROR;
+  NPError newError = NPERR_NO_ERROR, setWindowError = NPERR_NO_ERROR, newStreamError = NPERR_NO_ERROR;
   NPError getValueError = NPERR_NO_ERROR;
+  int32_t writeReadyAnswer = 0x0FFFFFFF;
+  std::optional<int32_t> writeAnswer;    // none: accept every byte
   std::vector<std::string> methodNames;  // the scriptable object's methods
-  std::string invokeAnswer;              // a string result of every invoke
-  bool invokeSucceeds = true;
-
-  // Hooks run at the end of the recorded call (after recording).
-  std::function<void(NPP)> onNew;
-  std::function<void(NPP, NPStream*)> onNewStream;
-  std::function<void(NPP, NPStream*)> onWrite;
+  std::string invokeAnswer;              // the string result of every invoke
   std::function<void(NPP, NPStream*, NPReason)> onDestroyStream;
-  std::function<void(NPP, const EventRecord*)> onEvent;
   std::function<void(NPP)> onDestroy;
+  std::function<void(NPPrint*)> onPrint;
 
   // Records.
-  int initializeCalls = 0;
-  int getEntryPointsCalls = 0;
-  int disableLocalSecurityCalls = 0;
+  int initializeCalls = 0, writeCalls = 0, hasMethodCalls = 0, destroyCalls = 0;
   NPNetscapeFuncs* browser = nullptr;  // as NP_Initialize received it
-
+  NPP destroyedInstance = nullptr;
   struct NewCall {
     std::string mimeType;
     uint16_t mode = 0;
-    std::vector<std::pair<std::string, std::string>> args;  // name, value
+    std::vector<std::pair<std::string, std::string>> args;
     NPP instance = nullptr;
   };
   std::vector<NewCall> newCalls;
-
   struct WindowCall {
     NPWindow window{};
     NP_Port port{};        // a copy of *window.window for a window (type 1)
     QDPoint portOrigin{};  // that port's origin during the call
   };
   std::vector<WindowCall> windowCalls;
-
   struct StreamCall {
-    std::string type;
-    std::string url;
+    std::string type, url;
     uint32_t end = 0;
     void* notifyData = nullptr;
-    bool seekable = false;
+    bool seekable = false, destroyed = false;
     NPStream* stream = nullptr;
-    std::vector<uint8_t> bytes;   // everything written
-    std::vector<int32_t> offsets; // the offset of each write
+    std::vector<uint8_t> bytes;    // everything written
+    std::vector<int32_t> offsets;  // the offset of each write
     int writeReadyCalls = 0;
-    bool destroyed = false;
     NPReason reason = -1;
+    std::string text() const { return {bytes.begin(), bytes.end()}; }
   };
   std::vector<StreamCall> streams;
-  int writeCalls = 0;
-  // The newest live record of a stream, or nullptr.
-  StreamCall* streamFor(const NPStream* stream);
-
+  StreamCall* streamFor(const NPStream* stream);  // the newest live record of a stream
   struct NotifyCall {
     std::string url;
     NPReason reason = 0;
     void* notifyData = nullptr;
   };
   std::vector<NotifyCall> urlNotifyCalls;
-
   struct EventCall {
     EventRecord event{};
-    NPWindow window{};     // the last window record given, at the time of the call
-    QDPoint portOrigin{};  // that window's port origin during the call
+    QDPoint portOrigin{};  // the last window's port origin during the call
   };
   std::vector<EventCall> eventCalls;
-
   struct PrintCall {
     NPPrint print{};
     QDRect portClip{};  // the drawable's clip during the call
   };
   std::vector<PrintCall> printCalls;
-  std::function<void(NPPrint*)> onPrint;
-
   std::vector<int> getValueCalls;
-
   struct InvokeCall {
     std::string method;
-    std::vector<std::string> stringArgs;  // string arguments (others: "")
+    std::vector<std::string> stringArgs;  // non-strings as ""
   };
-  int hasMethodCalls = 0;
   std::vector<InvokeCall> invokeCalls;
 
-  int destroyCalls = 0;
-  NPP destroyedInstance = nullptr;
-
-  // The scriptable object GetValue(15) answers (owned here).
-  NPObject* scriptableObject() { return &object_; }
+  NPObject* scriptableObject() { return &object_; }  // what GetValue(15) answers
 
  private:
-  NPObject object_{};
-
   friend struct FakePluginCalls;
+  NPObject object_{};
   NPWindow lastWindow_{};
   FakePlugin* previous_ = nullptr;
 };
