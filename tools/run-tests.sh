@@ -8,11 +8,21 @@ tools/setup-machine.sh
 
 cmake --preset debug
 cmake --build --preset debug
+
+# The Windows programs are built by the debug build (mingw-w64) and tested
+# under Wine by ctest; with the tools installed those tests must be there.
+if command -v x86_64-w64-mingw32-g++ >/dev/null && [[ -x /usr/lib/wine/wine64 ]] && command -v Xvfb >/dev/null; then
+  wine_tests=$(ctest --preset debug -N -R '^wine\.' | sed -n 's/^Total Tests: //p')
+  if [[ -z $wine_tests || $wine_tests -eq 0 ]]; then
+    echo "The Wine tests are not registered in the debug build." >&2
+    exit 1
+  fi
+fi
 ctest --preset debug --timeout 300 -j2
 
 # Short fuzzing runs over the parsers and movie readers.
 fuzz_seconds=${KW_FUZZ_SECONDS:-20}
-fuzzers=(fuzz_parser fuzz_recogniser fuzz_probe fuzz_merger fuzz_netutil)
+fuzzers=(fuzz_parser fuzz_recogniser fuzz_probe fuzz_merger fuzz_netutil fuzz_package)
 cmake --preset fuzz
 cmake --build --preset fuzz --target "${fuzzers[@]}"
 for fuzzer in "${fuzzers[@]}"; do
