@@ -7,6 +7,7 @@
 #include "mac/commands/AsyncStreamHandler.h"
 #include "mac/commands/Replies.h"
 #include "mac/commands/RequestReaders.h"
+#include "mac/commands/TextBytes.h"
 #include "mac/platform/NotificationCenter.h"
 #include "mac/platform/RunLoop.h"
 #include "mac/pluginhost/FlashPlugin.h"
@@ -23,16 +24,6 @@ constexpr std::string_view kURLFormLeads[] = {"KW://KW_", "KW://SS_"};
 constexpr size_t kURLFormLeadLength = 8;
 // Names the filter drops: "-->e" and the first 8 characters of the others.
 constexpr std::string_view kDroppedNames[] = {"-->e", "stopDrag", "setDeskt", "setNorma", "setTopLe", "open_fil"};
-
-char lowerASCII(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool beginsIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (lowerASCII(text[i]) != lowerASCII(prefix[i])) return false;
-  }
-  return true;
-}
 
 bool isURLFormRequest(std::string_view url) {
   for (const std::string_view lead : kURLFormLeads) {
@@ -61,7 +52,7 @@ void closeTargetWindow(FlashPlugin& target, HostServices& services) {
 bool isDroppedByCommandFilter(std::string_view request) {
   const std::string_view name = stripObjectPrefix(request);
   for (const std::string_view dropped : kDroppedNames) {
-    if (beginsIgnoringCase(name, dropped)) return true;
+    if (startsWithIgnoringASCIICase(name, dropped)) return true;
   }
   return false;
 }

@@ -5,6 +5,8 @@
 #include <array>
 #include <stdexcept>
 
+#include "mac/commands/TextBytes.h"
+
 namespace kw {
 namespace {
 
@@ -233,8 +235,6 @@ constexpr std::array<DecodedRow, kCommandCount> decodeTable() {
 
 constexpr std::array<DecodedRow, kCommandCount> kDecoded = decodeTable();
 
-constexpr char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Rows are found by their number; an entry that is not a row has no parameters.
 const DecodedRow& decodedRow(const CommandEntry& entry) {
   static constexpr DecodedRow kNone{};
@@ -251,7 +251,7 @@ bool commandNameMatches(std::string_view name, const CommandEntry& entry) {
   for (size_t i = 0; i < length; ++i) {
     const char a = i < name.size() ? name[i] : '\0';
     const char b = i < entry.name.size() ? entry.name[i] : '\0';
-    if (foldCase(a) != foldCase(b)) return false;
+    if (toLowerASCII(a) != toLowerASCII(b)) return false;
     if (a == '\0') return true;  // both texts end here
   }
   return true;

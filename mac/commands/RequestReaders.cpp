@@ -121,16 +121,8 @@ Status readBoolParameter(std::string_view request, std::string_view name, uint8_
   size_t i = 0;
   if (!locateParameter(request, name, i)) return kStatusBadParameter;
   const std::string_view value = request.substr(i);
-  bool truth = leadingInteger(value) != 0;
-  if (!truth && value.size() >= 4) {
-    truth = true;
-    for (size_t k = 0; k < 4; ++k) {
-      const char c = value[k];
-      const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-      if (lower != "true"[k]) truth = false;
-    }
-  }
-  out = truth ? 1 : 0;
+  const bool truth = leadingInteger(value) != 0;
+  out = (truth || startsWithIgnoringASCIICase(value, "true")) ? 1 : 0;
   return kStatusOK;
 }
 

@@ -1,6 +1,7 @@
 // Byte-level text helpers: see TextBytes.h.
 #include "mac/commands/TextBytes.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kw {
@@ -51,16 +52,29 @@ bool isValidUTF8(std::string_view bytes) {
   return true;
 }
 
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (toLowerASCII(a[i]) != toLowerASCII(b[i])) return false;
+  }
+  return true;
+}
+
+bool startsWithIgnoringASCIICase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equalsIgnoringASCIICase(text.substr(0, prefix.size()), prefix);
+}
+
+std::optional<size_t> findIgnoringASCIICase(std::string_view haystack, std::string_view needle) {
+  const auto equal = [](char x, char y) { return toLowerASCII(x) == toLowerASCII(y); };
+  const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), equal);
+  if (it == haystack.end() && !needle.empty()) return std::nullopt;
+  return static_cast<size_t>(it - haystack.begin());
+}
+
 bool containsString(std::string_view string, std::string_view smallString, bool ignoringCase) {
   if (smallString.empty()) return false;
   if (!ignoringCase) return string.find(smallString) != std::string_view::npos;
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (size_t at = 0; at + smallString.size() <= string.size(); ++at) {
-    size_t k = 0;
-    while (k < smallString.size() && lower(string[at + k]) == lower(smallString[k])) ++k;
-    if (k == smallString.size()) return true;
-  }
-  return false;
+  return findIgnoringASCIICase(string, smallString).has_value();
 }
 
 }  // namespace kw

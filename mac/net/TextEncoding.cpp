@@ -77,24 +77,9 @@ std::optional<Bytes> latin1Bytes(std::string_view text) {
   return out;
 }
 
-bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (toLowerASCII(a[i]) != toLowerASCII(b[i])) return false;
-  }
-  return true;
-}
-
 bool hasPrefixIgnoringASCIICaseAt(ByteSpan bytes, size_t position, std::string_view prefix) {
   if (position > bytes.size() || bytes.size() - position < prefix.size()) return false;
   return equalsIgnoringASCIICase(textOf(bytes.subspan(position, prefix.size())), prefix);
-}
-
-std::optional<size_t> findIgnoringASCIICase(std::string_view haystack, std::string_view needle) {
-  const auto equal = [](char x, char y) { return toLowerASCII(x) == toLowerASCII(y); };
-  const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), equal);
-  if (it == haystack.end() && !needle.empty()) return std::nullopt;
-  return static_cast<size_t>(it - haystack.begin());
 }
 
 }  // namespace kw

@@ -41,21 +41,8 @@ std::string stringWithWindowsLatin1(ByteSpan bytes);
 // character.
 std::optional<Bytes> latin1Bytes(std::string_view text);
 
-// ASCII case folding; other bytes (including every byte of a multi-byte
-// UTF-8 character) compare as they are.
-constexpr char toLowerASCII(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-constexpr uint8_t toLowerASCII(uint8_t c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringASCIICase(std::string_view a, std::string_view b);
 // `bytes` at `position` begin with `prefix`, ignoring ASCII case; false when
 // fewer than prefix.size() bytes are left.
 bool hasPrefixIgnoringASCIICaseAt(ByteSpan bytes, size_t position, std::string_view prefix);
-// The first position of `needle` in `haystack`, ignoring ASCII case; an empty
-// needle is found at 0.
-std::optional<size_t> findIgnoringASCIICase(std::string_view haystack, std::string_view needle);
 
 }  // namespace kw

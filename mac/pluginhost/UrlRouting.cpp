@@ -35,18 +35,6 @@ constexpr std::string_view kScreenSaverBundle = "ScreenSaver.framework";
 constexpr const char* kPlainTextType = "text/plain";
 constexpr double kOutsideLinkDelay = 0.1;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
 
 // Opens the record's stream with the request text as the MIME type argument.
 NPError openStream(FlashPlugin& plugin, StreamData& record, std::string_view request) {
@@ -109,7 +97,7 @@ void openOutsideLink(PluginHost& host, std::string_view url) {
 
 // NPN_GetURL's tests, in order, for an instance that passed the object check.
 NPError routeGetURL(FlashPlugin& plugin, std::string_view url) {
-  if (startsWithIgnoringCase(url, kJavaScriptPrefix) && plugin.fType == kPluginTypeWeb) {
+  if (startsWithIgnoringASCIICase(url, kJavaScriptPrefix) && plugin.fType == kPluginTypeWeb) {
     if (plugin.m_flashWindow != nullptr) plugin.m_flashWindow->executeJavaScript(url);
     return kStatusUnsupported;
   }
@@ -123,11 +111,11 @@ NPError routeGetURL(FlashPlugin& plugin, std::string_view url) {
     savePreferenceRequest(plugin, url.substr(kSavePrefix.size()));
     return kStatusUnsupported;
   }
-  if (equalsIgnoringCase(url, kCachingOff)) {
+  if (equalsIgnoringASCIICase(url, kCachingOff)) {
     plugin.fOkToCache = false;
     return kStatusUnsupported;
   }
-  if (equalsIgnoringCase(url, kCachingOn)) {
+  if (equalsIgnoringASCIICase(url, kCachingOn)) {
     plugin.fOkToCache = true;
     return kStatusUnsupported;
   }
