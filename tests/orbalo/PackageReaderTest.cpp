@@ -22,7 +22,6 @@ Bytes FileBytes(const fs::path& path) {
   return Bytes(text.begin(), text.end());
 }
 
-
 class PackageReaderTest : public ::testing::Test {
  protected:
   std::string Write(const Bytes& bytes, const std::string& name = "orbalo.exe") {
@@ -35,8 +34,6 @@ class PackageReaderTest : public ::testing::Test {
   }
   TempDir temp_;
 };
-
-// --- Detection -------------------------------------------------------------
 
 TEST_F(PackageReaderTest, TrailerWithStartMagicAtItsOffsetIsAPackage) {
   const Bytes file = BuildPackage(HostImage(1000), {{kEntryConfig, ConfigPayload({})}});
@@ -112,8 +109,6 @@ TEST_F(PackageReaderTest, UnopenableOrUnwritableFilesLeaveTheReaderInvalid) {
   PackageReader tooLong(std::string(kMaxPathBytes, 'a'));
   EXPECT_FALSE(tooLong.IsValid());
 }
-
-// --- Chain walk ------------------------------------------------------------
 
 TEST_F(PackageReaderTest, EmptyPackageFindsNothingNotEvenTheTrailerId) {
   PackageReader reader(Write(BuildPackage(HostImage(64), {})));
@@ -196,8 +191,6 @@ TEST_F(PackageReaderTest, SizeRunningPastTheFileFindsNothingAndAllocatesNothing)
   EXPECT_FALSE(reader.ExtractEntry(kEntryConfig, Folder()));
 }
 
-// --- Payloads ----------------------------------------------------------------
-
 TEST_F(PackageReaderTest, ConfigurationIsABareRecordWithoutHeader) {
   ProjectorConfig config;
   config.resolutionCode = 5;
@@ -223,9 +216,9 @@ TEST_F(PackageReaderTest, ReadEntryHeaderNeedsAFullHeader) {
   EXPECT_NE(header.compressed, 0u);
   EXPECT_FALSE(reader.ReadEntryHeader(9, header));
   EXPECT_FALSE(reader.ExtractEntry(9, Folder()));
+  EXPECT_FALSE(reader.ExtractEntry(10, Folder())) << "no such entry";
+  EXPECT_FALSE(reader.ExtractEntry(kEntryPlayer, (temp_.path() / "no-such-folder").string() + "/"));
 }
-
-// --- Extraction --------------------------------------------------------------
 
 TEST_F(PackageReaderTest, StoredEntriesCopyFullChunksAndTheRemainder) {
   for (size_t length : {size_t{0}, size_t{1}, kCopyBufferSize - 1, kCopyBufferSize, kCopyBufferSize + 1,
@@ -252,14 +245,11 @@ TEST_F(PackageReaderTest, CompressedEntriesInflateAcrossManyBuffers) {
   EXPECT_EQ(FileBytes(folder + "ORBALORT.DLL"), data);
   ASSERT_TRUE(reader.ExtractEntry(8, folder));
   EXPECT_EQ(FileBytes(folder + "next.bin"), Pattern(999, 4));
-}
 
-TEST_F(PackageReaderTest, CompressedOutputOfExactlyOneBufferCompletes) {
-  const Bytes data(kCopyBufferSize, 'z');
-  PackageReader reader(Write(BuildPackage(HostImage(16), {{kEntryPlayer, FilePayload("z", data, true)}})));
-  const std::string folder = Folder();
-  ASSERT_TRUE(reader.ExtractEntry(kEntryPlayer, folder));
-  EXPECT_EQ(FileBytes(folder + "z"), data);
+  const Bytes oneBuffer(kCopyBufferSize, 'z');  // output of exactly one buffer completes
+  PackageReader exact(Write(BuildPackage(HostImage(16), {{kEntryPlayer, FilePayload("z", oneBuffer, true)}})));
+  ASSERT_TRUE(exact.ExtractEntry(kEntryPlayer, folder));
+  EXPECT_EQ(FileBytes(folder + "z"), oneBuffer);
 }
 
 TEST_F(PackageReaderTest, NameEndsAtItsNulWhateverFollows) {
@@ -346,12 +336,6 @@ TEST_F(PackageReaderTest, CorruptStreamFailsAndLeavesThePartialFile) {
   const std::string folder = Folder();
   EXPECT_FALSE(reader.ExtractEntry(8, folder));
   EXPECT_TRUE(fs::exists(folder + "bad.bin"));
-}
-
-TEST_F(PackageReaderTest, MissingEntryOrUnwritableTargetFails) {
-  PackageReader reader(Write(BuildPackage(HostImage(16), {{8, FilePayload("x", Bytes{1}, false)}})));
-  EXPECT_FALSE(reader.ExtractEntry(9, Folder()));
-  EXPECT_FALSE(reader.ExtractEntry(8, (temp_.path() / "no-such-folder").string() + "/"));
 }
 
 }  // namespace

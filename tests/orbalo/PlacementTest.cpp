@@ -83,29 +83,22 @@ TEST(Stretch, BottomUpCopyReversesRowsOnly) {
   EXPECT_EQ(Resample(topDown.data(), {3, 2}, {3, 2}), CopyBottomUp(topDown.data(), {3, 2}));
 }
 
-TEST(Stretch, TwoPixelsToFourBlendAtQuarterSteps) {
-  const std::vector<uint32_t> row = {0x00000000, 0x00FF8040};
-  // step 16384: weights 0, .25, .5, .75 of pixel 1, per byte, truncated.
-  EXPECT_EQ(Resample(row.data(), {2, 1}, {4, 1}),
-            (std::vector<uint32_t>{0x00000000, 0x003F2010, 0x007F4020, 0x00BF6030}));
-}
-
-TEST(Stretch, VerticalPassBlendsBottomUpRows) {
-  const std::vector<uint32_t> column = {0x00000080, 0x00000000};  // top, bottom
-  // Stored bottom row first: rows 0 (bottom, 0x00) and 1 (top, 0x80).
-  EXPECT_EQ(Resample(column.data(), {1, 2}, {1, 4}),
-            (std::vector<uint32_t>{0x00000000, 0x00000020, 0x00000040, 0x00000060}));
-}
-
-TEST(Stretch, ShrinkingAndTheUnusedByte) {
-  const std::vector<uint32_t> row = {0xFF000010, 0xFF000020, 0xFF000030, 0xFF000040};
-  // 4 -> 2: step = 3 * 65536 / 2 = 98304, positions 0 and 1.5.
-  EXPECT_EQ(Resample(row.data(), {4, 1}, {2, 1}), (std::vector<uint32_t>{0x00000010, 0x00000028}));
-}
-
-TEST(Stretch, OnePixelSourcesFillTheTarget) {
-  const std::vector<uint32_t> pixel = {0x00123456};
-  EXPECT_EQ(Resample(pixel.data(), {1, 1}, {3, 2}), std::vector<uint32_t>(6, 0x00123456));
+TEST(Stretch, FixedPointStepsBlendEachByteAndDropTheUnusedOne) {
+  struct Row {
+    std::vector<uint32_t> pixels;
+    Size from, to;
+    std::vector<uint32_t> expected;
+  };
+  const Row rows[] = {
+      // 2 -> 4, step 16384: weights 0, .25, .5, .75 of pixel 1, per byte, truncated.
+      {{0x00000000, 0x00FF8040}, {2, 1}, {4, 1}, {0x00000000, 0x003F2010, 0x007F4020, 0x00BF6030}},
+      // Vertical: stored bottom row first, rows 0 (bottom, 0x00) and 1 (top, 0x80).
+      {{0x00000080, 0x00000000}, {1, 2}, {1, 4}, {0x00000000, 0x00000020, 0x00000040, 0x00000060}},
+      // 4 -> 2: step 98304, positions 0 and 1.5; the top byte is cleared.
+      {{0xFF000010, 0xFF000020, 0xFF000030, 0xFF000040}, {4, 1}, {2, 1}, {0x00000010, 0x00000028}},
+      {{0x00123456}, {1, 1}, {3, 2}, std::vector<uint32_t>(6, 0x00123456)},
+  };
+  for (const Row& row : rows) EXPECT_EQ(Resample(row.pixels.data(), row.from, row.to), row.expected);
 }
 
 TEST(Stretch, UnusableSizesGiveNothing) {

@@ -7,20 +7,14 @@
 namespace kw::orbalo {
 namespace {
 
-TEST(PerRunFolder, NameTakesEveryMultipleOfTheSeedModulo36) {
+TEST(PerRunFolder, NameTakesMultiplesOfTheLow16BitsOfTheSeedModulo36) {
   EXPECT_EQ(PerRunFolderName(7), "HOV29");
   EXPECT_EQ(PerRunFolderName(0), "AAAAA");
   EXPECT_EQ(PerRunFolderName(1), "BCDEF");
   EXPECT_EQ(PerRunFolderName(36), "AAAAA");
   EXPECT_EQ(PerRunFolderName(65535), PerRunFolderName(65535 % 36 + 36 * 5));
-}
-
-TEST(PerRunFolder, OnlyTheLow16BitsOfTheSeedCount) {
   EXPECT_EQ(PerRunFolderName(0x10007), "HOV29");
   EXPECT_EQ(PerRunFolderName(0xFFFF0000u), "AAAAA");
-}
-
-TEST(PerRunFolder, PathIsTempPathNameAndTmpFolder) {
   EXPECT_EQ(PerRunFolderPath("C:\\TEMP\\", 7), "C:\\TEMP\\HOV29TMP\\");
   EXPECT_EQ(kInvalidPath, "\\\\INVALID_PATH\\");
 }

@@ -55,7 +55,7 @@ class BundleTest : public ::testing::Test {
   fs::path root_;
 };
 
-TEST_F(BundleTest, OpensOnlyDirectoriesWithContents) {
+TEST_F(BundleTest, OpensOnlyDirectoriesWithContentsAndReadsTheirInfoAndTime) {
   EXPECT_FALSE(Bundle::open(root_ / "missing.plugin"));
   EXPECT_FALSE(Bundle::open(""));
   writeFile(root_ / "file.plugin", "not a directory");
@@ -63,20 +63,22 @@ TEST_F(BundleTest, OpensOnlyDirectoriesWithContents) {
   fs::create_directories(root_ / "empty.plugin");
   EXPECT_FALSE(Bundle::open(root_ / "empty.plugin"));
 
-  const auto bundle = Bundle::open(makePluginBundle("Test.plugin"));
+  const fs::path path = makePluginBundle("Test.plugin");
+  const auto bundle = Bundle::open(path);
   ASSERT_TRUE(bundle);
-  EXPECT_EQ(bundle->bundlePath(), root_ / "Test.plugin");
-  EXPECT_EQ(bundle->resourcesPath(), root_ / "Test.plugin" / "Contents" / "Resources");
-}
-
-TEST_F(BundleTest, ReadsStringValuesOfTheInfoPlist) {
-  const auto bundle = Bundle::open(makePluginBundle("Test.plugin"));
-  ASSERT_TRUE(bundle);
+  EXPECT_EQ(bundle->bundlePath(), path);
+  EXPECT_EQ(bundle->resourcesPath(), path / "Contents" / "Resources");
+  EXPECT_EQ(bundle->executablePath(), path / "Contents" / "MacOS" / "TestPlugin");
   EXPECT_EQ(bundle->infoString("CFBundleIdentifier"), "org.example.test-plugin");
-  EXPECT_EQ(bundle->executablePath(), root_ / "Test.plugin" / "Contents" / "MacOS" / "TestPlugin");
   EXPECT_FALSE(bundle->infoString("CFBundleVersionNumber"));  // not a string
   EXPECT_FALSE(bundle->infoString("NoSuchKey"));
   EXPECT_FALSE(bundle->infoString(std::string_view("CFBundleIdentifier\0x", 20)));
+
+  const std::time_t when = 1'000'000'000;
+  fs::last_write_time(path, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)));
+  EXPECT_EQ(bundle->modificationTime(), when);
+  fs::remove_all(path);
+  EXPECT_FALSE(bundle->modificationTime());
 }
 
 TEST_F(BundleTest, UnusableInfoPlistsGiveNoValues) {
@@ -120,17 +122,6 @@ TEST_F(BundleTest, FindsResourcesByNameAndType) {
   EXPECT_FALSE(bundle->pathForResource("../secret", "txt"));
   EXPECT_FALSE(bundle->pathForResource("..", ""));
   EXPECT_FALSE(bundle->pathForResource(std::string_view("zvdata\0x", 8), "zve"));
-}
-
-TEST_F(BundleTest, ReportsTheBundleDirectorysModificationTime) {
-  const auto bundle = Bundle::open(makePluginBundle("Test.plugin"));
-  ASSERT_TRUE(bundle);
-  const std::time_t when = 1'000'000'000;
-  fs::last_write_time(bundle->bundlePath(),
-                      std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)));
-  EXPECT_EQ(bundle->modificationTime(), when);
-  fs::remove_all(bundle->bundlePath());
-  EXPECT_FALSE(bundle->modificationTime());
 }
 
 TEST_F(BundleTest, LoadsTheExecutableAndFindsItsSymbols) {

@@ -76,19 +76,16 @@ TEST(QuickDrawTest, SetOriginMovesLocalCoordinatesOfPixelsAndClip) {
 TEST(QuickDrawTest, PixelAtAnswersNullOutsideTheBuffer) {
   GrafPort port(3, 2);
   EXPECT_EQ(port.pixelAt(2, 1), &port.pixels[5]);
-  EXPECT_EQ(port.pixelAt(3, 0), nullptr);
-  EXPECT_EQ(port.pixelAt(0, 2), nullptr);
-  EXPECT_EQ(port.pixelAt(-1, 0), nullptr);
-  EXPECT_EQ(port.pixelAt(0, -1), nullptr);
-
-  // Coordinates at the ends of the 32-bit range with an origin away from 0
-  // (local minus origin must not overflow).
-  port.setOrigin(5, -5);
-  EXPECT_EQ(port.pixelAt(INT32_MIN, INT32_MIN), nullptr);
-  EXPECT_EQ(port.pixelAt(INT32_MAX, 0), nullptr);
-  port.setOrigin(-5, 5);
-  EXPECT_EQ(port.pixelAt(INT32_MAX, INT32_MAX), nullptr);
-  EXPECT_EQ(port.pixelAt(INT32_MIN, 0), nullptr);
+  const std::pair<int32_t, int32_t> outside[] = {{3, 0}, {0, 2}, {-1, 0}, {0, -1}};
+  for (const auto& [h, v] : outside) EXPECT_EQ(port.pixelAt(h, v), nullptr) << h << "," << v;
+  // The ends of the 32-bit range with an origin away from 0: local minus origin must not overflow.
+  for (const auto& [h0, v0] : {std::pair<int16_t, int16_t>{5, -5}, {-5, 5}}) {
+    port.setOrigin(h0, v0);
+    for (int32_t h : {INT32_MIN, INT32_MAX}) {
+      EXPECT_EQ(port.pixelAt(h, h), nullptr);
+      EXPECT_EQ(port.pixelAt(h, 0), nullptr);
+    }
+  }
 
   // Empty ports and a buffer that disagrees with its size.
   GrafPort empty;

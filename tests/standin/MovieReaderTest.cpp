@@ -44,14 +44,12 @@ TEST(MovieReading, HeaderFieldsOfAnUncompressedMovieAndItsCompressedForm) {
   EXPECT_EQ(movie.frameRate, 0x0C80);
   EXPECT_EQ(movie.frameCount, 3);
   EXPECT_EQ(movie.background, 0x336699U);
-  EXPECT_FALSE(movie.truncated);
   EXPECT_EQ(movie.fileLength, threeFrameMovie(false).size());
   const Movie inflated = mustRead(threeFrameMovie(true));
   EXPECT_TRUE(inflated.compressed);
-  EXPECT_FALSE(inflated.truncated);
+  EXPECT_FALSE(movie.truncated || inflated.truncated);
   EXPECT_EQ(inflated.frames, movie.frames);
   EXPECT_EQ(inflated.tagCodes, movie.tagCodes);
-  EXPECT_EQ(inflated.background, movie.background);
 }
 
 TEST(MovieReading, FramesCarryTheirGetURLActionsInOrderIncludingTrailingAndLongTags) {
@@ -70,13 +68,12 @@ TEST(MovieReading, FramesCarryTheirGetURLActionsInOrderIncludingTrailingAndLongT
 
 TEST(MovieReading, ActionScript3AndScriptLimitsAreToldByTags) {
   const Bytes abc{1, 0, 0, 0, 0, 16, 0, 46, 0};
-  EXPECT_TRUE(mustRead(SwfWriter().fileAttributes(0x08).end().build()).actionScript3);
-  EXPECT_TRUE(mustRead(SwfWriter().doABC(abc).end().build()).actionScript3);
-  EXPECT_TRUE(mustRead(SwfWriter().tag(72, abc).end().build()).actionScript3);
-  EXPECT_TRUE(mustRead(SwfWriter().tag(76, abc).end().build()).actionScript3);
+  for (const Bytes& as3 : {SwfWriter().fileAttributes(0x08).end().build(), SwfWriter().doABC(abc).end().build(),
+                           SwfWriter().tag(72, abc).end().build(), SwfWriter().tag(76, abc).end().build()}) {
+    EXPECT_TRUE(mustRead(as3).actionScript3);
+  }
   EXPECT_FALSE(mustRead(SwfWriter().fileAttributes(0x01 | 0x10).end().build()).actionScript3);
-  const Bytes limits{0x00, 0x01, 0x78, 0x00};
-  EXPECT_TRUE(mustRead(SwfWriter().tag(65, limits).end().build()).hasScriptLimits);
+  EXPECT_TRUE(mustRead(SwfWriter().tag(65, Bytes{0x00, 0x01, 0x78, 0x00}).end().build()).hasScriptLimits);
   EXPECT_FALSE(mustRead(threeFrameMovie(false)).hasScriptLimits);
 }
 
@@ -174,15 +171,15 @@ TEST(ActionDecoding, StopsAtEndActionAndAtRecordsPastTheList) {
 }
 
 TEST(FrameTiming, FramesFollowTheRateInTicksNeverPastTheLastFrame) {
-  const uint16_t twelve = 12 << 8;
-  EXPECT_EQ(frameDue(0, twelve, 100), 0U);
-  EXPECT_EQ(frameDue(4, twelve, 100), 0U);
-  EXPECT_EQ(frameDue(5, twelve, 100), 1U);
-  EXPECT_EQ(frameDue(60, twelve, 100), 12U);
-  EXPECT_EQ(frameDue(24, swf::fixed88(12.5), 100), 5U);
-  EXPECT_EQ(frameDue(600, 12 << 8, 3), 3U);
-  EXPECT_EQ(frameDue(0xFFFFFFFFU, 0xFFFF, 7), 7U);
-  EXPECT_EQ(frameDue(100000, 0, 7), 0U);
+  struct Row {
+    uint32_t ticks;
+    uint16_t rate;
+    uint32_t frames, due;
+  };
+  const Row rows[] = {{0, 12 << 8, 100, 0},   {4, 12 << 8, 100, 0},  {5, 12 << 8, 100, 1},
+                      {60, 12 << 8, 100, 12}, {24, 0x0C80, 100, 5},  {600, 12 << 8, 3, 3},
+                      {0xFFFFFFFFU, 0xFFFF, 7, 7}, {100000, 0, 7, 0}};
+  for (const Row& r : rows) EXPECT_EQ(frameDue(r.ticks, r.rate, r.frames), r.due) << r.ticks << " @" << r.rate;
 }
 
 }  // namespace

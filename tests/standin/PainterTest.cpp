@@ -2,6 +2,8 @@
 // moving mark and blending for transparent movies.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "tools/standin/Painter.h"
 
 namespace kw::standin {
@@ -16,47 +18,35 @@ uint32_t pixel(const GrafPort& port, int32_t x, int32_t y) {
   return port.pixels[static_cast<size_t>(y) * static_cast<size_t>(port.width) + static_cast<size_t>(x)];
 }
 
-TEST(Painting, BackgroundFillsExactlyTheAreaAtThePortOffsets) {
-  GrafPort port(80, 60, kUntouched);
-  paint(port, areaAt10x20(), {0x336699, false, 0});
-  // Corners of the area (far from the mark, which is centred vertically).
-  EXPECT_EQ(pixel(port, 10, 20), 0xFF336699U);
-  EXPECT_EQ(pixel(port, 49, 49), 0xFF336699U);
-  // Just outside it.
-  EXPECT_EQ(pixel(port, 9, 20), kUntouched);
-  EXPECT_EQ(pixel(port, 10, 19), kUntouched);
-  EXPECT_EQ(pixel(port, 50, 49), kUntouched);
-  EXPECT_EQ(pixel(port, 49, 50), kUntouched);
-}
-
-TEST(Painting, PortOriginAndClipAreRestored) {
+TEST(Painting, BackgroundFillsExactlyTheAreaAtThePortOffsetsAndRestoresThePort) {
   GrafPort port(80, 60, kUntouched);
   port.setOrigin(3, 4);
-  port.clip = {5, 6, 40, 70};
   const QDPoint origin = port.origin;
-  const QDRect clip = port.clip;
-  paint(port, areaAt10x20(), {0xFFFFFF, false, 0});
+  port.clip = {-100, -100, 200, 200};
+  paint(port, areaAt10x20(), {0x336699, false, 0});
   EXPECT_EQ(port.origin, origin);
-  EXPECT_EQ(port.clip, clip);
+  EXPECT_EQ(port.clip, (QDRect{-100, -100, 200, 200}));
+  // Corners of the area (far from the mark, which is centred vertically), then just outside it.
+  for (const auto& [x, y] : {std::pair{10, 20}, {49, 49}}) EXPECT_EQ(pixel(port, x, y), 0xFF336699U) << x << "," << y;
+  for (const auto& [x, y] : {std::pair{9, 20}, {10, 19}, {50, 49}, {49, 50}}) {
+    EXPECT_EQ(pixel(port, x, y), kUntouched) << x << "," << y;
+  }
 }
 
-TEST(Painting, WindowClipLimitsTheDrawing) {
+TEST(Painting, WindowClipAndPortClipLimitTheDrawing) {
   GrafPort port(80, 60, kUntouched);
   PaintArea area = areaAt10x20();
   area.clip = {20, 10, 30, 25};  // only the top-left part of the area
   paint(port, area, {0x336699, false, 0});
-  EXPECT_EQ(pixel(port, 10, 20), 0xFF336699U);
   EXPECT_EQ(pixel(port, 24, 21), 0xFF336699U);
   EXPECT_EQ(pixel(port, 25, 20), kUntouched);
   EXPECT_EQ(pixel(port, 10, 30), kUntouched);
-}
 
-TEST(Painting, PortClipLimitsTheDrawing) {
-  GrafPort port(80, 60, kUntouched);
-  port.clip = {0, 0, 60, 30};  // left part of the port only
-  paint(port, areaAt10x20(), {0x336699, false, 0});
-  EXPECT_EQ(pixel(port, 29, 20), 0xFF336699U);
-  EXPECT_EQ(pixel(port, 30, 20), kUntouched);
+  GrafPort left(80, 60, kUntouched);
+  left.clip = {0, 0, 60, 30};  // left part of the port only
+  paint(left, areaAt10x20(), {0x336699, false, 0});
+  EXPECT_EQ(pixel(left, 29, 20), 0xFF336699U);
+  EXPECT_EQ(pixel(left, 30, 20), kUntouched);
 }
 
 TEST(Painting, AreaLargerThanThePortStaysInsideTheBuffer) {
