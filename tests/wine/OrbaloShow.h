@@ -58,6 +58,20 @@ class OrbaloShow {
     return path;
   }
 
+  // A JPEG of `width` x `height` in `colour` whose top-left `cornerWidth` x
+  // `cornerHeight` pixels are `cornerColour` instead: shows where a picture
+  // was cut or how it was stretched.
+  std::string TwoColourPicture(const std::string& name, int width, int height, const std::string& colour,
+                               int cornerWidth, int cornerHeight, const std::string& cornerColour) {
+    std::string path = (session_.artifacts() / "input" / name).string();
+    std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) + " xc:" +
+                          colour + " -fill " + cornerColour + " -draw 'rectangle 0,0 " +
+                          std::to_string(cornerWidth - 1) + "," + std::to_string(cornerHeight - 1) + "' '" +
+                          path + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return path;
+  }
+
   // A small input file with `text`.
   std::string File(const std::string& name, const std::string& text) {
     std::string path = (session_.artifacts() / "input" / name).string();
@@ -119,6 +133,15 @@ class OrbaloShow {
     session_.SetEnv("STANDIN_QUIT_FILE", "C:\\kwtest\\quit-player");
     session_.StartDialogWatcher();
     pid_ = session_.Start({"C:\\show\\run.exe"}, "orbalo");
+  }
+
+  // Starts the packaged show once more after an earlier run ended, in the same
+  // session: the player's log and quit file are cleared, the dialog watcher
+  // started by Start goes on watching.
+  void StartAgain(const std::string& label) {
+    std::filesystem::remove(session_.DriveC() / "kwtest" / "standin.log");
+    std::filesystem::remove(session_.DriveC() / "kwtest" / "quit-player");
+    pid_ = session_.Start({"C:\\show\\run.exe"}, label);
   }
 
   std::vector<LogLine> PlayerLog() const {
