@@ -1,46 +1,18 @@
-// Bundles on disk: Info.plist values through libplist, resource lookup, and
-// plug-in code loaded with dlopen.
+// Bundles on disk: Info.plist values through the property-list reader,
+// resource lookup, and plug-in code loaded with dlopen.
 #include "mac/platform/Bundle.h"
 
+#include "mac/platform/PropertyList.h"
+
 #include <dlfcn.h>
-#include <plist/plist.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 namespace kw {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Info.plist files are a few kilobytes; anything far larger is not one.
-constexpr std::uintmax_t kLargestInfoPlist = 16u * 1024u * 1024u;
-
-struct PlistFree {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
-
-struct CharFree {
-  void operator()(char* text) const { std::free(text); }
-};
-
-std::optional<std::string> readSmallFile(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return std::nullopt;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (ec || size == 0 || size > kLargestInfoPlist) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string data(static_cast<size_t>(size), '\0');
-  in.read(data.data(), static_cast<std::streamsize>(data.size()));
-  // A file that shrank meanwhile is read as far as it goes.
-  data.resize(static_cast<size_t>(in.gcount()));
-  if (in.bad() || data.empty()) return std::nullopt;
-  return data;
-}
 
 // A single path component: not empty, no separator, no NUL, not "." or "..".
 bool isPlainName(std::string_view name) {
@@ -59,21 +31,11 @@ std::optional<Bundle> Bundle::open(const fs::path& path) {
 std::optional<std::string> Bundle::infoString(std::string_view key) const {
   // A key with a NUL would be looked up as a shorter, different key.
   if (key.find('\0') != std::string_view::npos) return std::nullopt;
-  const std::optional<std::string> data = readSmallFile(path_ / "Contents" / "Info.plist");
-  if (!data) return std::nullopt;
-
-  plist_t rootNode = nullptr;
-  plist_from_memory(data->data(), static_cast<uint32_t>(data->size()), &rootNode);
-  const PlistPtr root(rootNode);
-  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return std::nullopt;
-  // Items belong to the dictionary: they are freed with the root.
-  const plist_t item = plist_dict_get_item(root.get(), std::string(key).c_str());
-  if (item == nullptr || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(item, &value);
-  const std::unique_ptr<char, CharFree> owned(value);
-  if (!owned) return std::nullopt;
-  return std::string(owned.get());
+  const std::optional<PlistValue> info = readPropertyList(path_ / "Contents" / "Info.plist");
+  const PlistValue* item = info ? info->find(key) : nullptr;
+  const std::string* value = item != nullptr ? item->asString() : nullptr;
+  if (value == nullptr) return std::nullopt;
+  return *value;
 }
 
 std::optional<fs::path> Bundle::executablePath() const {

@@ -11,8 +11,10 @@
 #include <system_error>
 
 #include "mac/commands/ScriptRecogniser.h"
+#include "mac/platform/Events.h"
 #include "mac/platform/RunLoop.h"
 #include "mac/platform/SystemLog.h"
+#include "mac/pluginhost/EventConverter.h"
 #include "mac/pluginhost/MovieMerger.h"
 #include "mac/pluginhost/PluginHost.h"
 #include "mac/pluginhost/StreamData.h"
@@ -26,9 +28,6 @@ namespace {
 constexpr Status kFileNotFound = -43;
 constexpr Status kFileIOError = -36;
 
-constexpr uint16_t kActivateEvent = 8;
-constexpr uint16_t kGetFocusEvent = 31;
-constexpr uint16_t kNullEvent = 0;
 constexpr size_t kLargestWrite = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 constexpr int32_t kLargestPortSide = std::numeric_limits<int16_t>::max();
 constexpr const char* kBackChannelURL = "KW://KW_initSocket";
@@ -168,10 +167,10 @@ Status FlashPlugin::initialize(const InitializeArgs& args) {
     if (status == kStatusOK && funcs.event != nullptr) {
       EventRecord& event = host_.startupEvent;
       event = EventRecord{};
-      event.message = kGetFocusEvent;
-      event.what = kActivateEvent;
+      event.message = kGetFocusEventKind;
+      event.what = kActivateEventKind;
       funcs.event(instance(), &event);
-      event.what = kGetFocusEvent;
+      event.what = kGetFocusEventKind;
       funcs.event(instance(), &event);
     }
   }
@@ -205,38 +204,46 @@ int16_t FlashPlugin::handlePluginEvent(EventRecord* event) {
   if (!isSane()) return NPERR_INVALID_INSTANCE_ERROR;
   const NPPluginFuncs& funcs = host_.pluginFuncs();
 
+  // The port's bounds (local coordinates) and clip, then the origin the
+  // plug-in draws with: the window record's port offsets.
   GrafPort* port = m_windowPort;
-  QDPoint savedOrigin;
+  QDRect bounds;
   QDRect savedClip;
   if (port != nullptr) {
-    savedOrigin = port->origin;
+    const int32_t width = std::clamp(port->width, 0, kLargestPortSide);
+    const int32_t height = std::clamp(port->height, 0, kLargestPortSide);
+    bounds = QDRect{port->origin.v, port->origin.h, clampToInt16(port->origin.v + height),
+                    clampToInt16(port->origin.h + width)};
     savedClip = port->clip;
     port->setOrigin(static_cast<int16_t>(m_NPPort.portx), static_cast<int16_t>(m_NPPort.porty));
   }
 
-  EventRecord nullEvent;
   if (event == nullptr) {
-    nullEvent.what = kNullEvent;
+    // The process-wide null event: the mouse where it is now, the tick count.
+    EventRecord& nullEvent = host_.nullEvent;
+    const QDPoint mouse = EventConverter::convertToPoint(DesktopInput::current().mouseLocation());
     RunLoop* runLoop = host_.services().runLoop;
-    nullEvent.when = runLoop ? runLoop->tickCount() : 0;
+    nullEvent.what = kNullEventKind;
+    nullEvent.where = {mouse.v, mouse.h};
+    nullEvent.when = runLoop != nullptr ? runLoop->tickCount() : 0;
+    nullEvent.modifiers = 0;
     event = &nullEvent;
   }
   if (funcs.event != nullptr) funcs.event(instance(), event);
 
   if (port != nullptr) {
-    port->setOrigin(savedOrigin.h, savedOrigin.v);
+    port->setOrigin(bounds.left, bounds.top);
     port->clip = savedClip;
-    // The window record follows the port's bounds.
-    const int32_t width = std::clamp(port->width, 0, kLargestPortSide);
-    const int32_t height = std::clamp(port->height, 0, kLargestPortSide);
-    m_NPWindow.width = static_cast<uint32_t>(width);
-    m_NPWindow.height = static_cast<uint32_t>(height);
-    m_NPWindow.clipRect.top = static_cast<uint16_t>(savedOrigin.v);
-    m_NPWindow.clipRect.left = static_cast<uint16_t>(savedOrigin.h);
-    m_NPWindow.clipRect.bottom = static_cast<uint16_t>(clampToInt16(savedOrigin.v + height));
-    m_NPWindow.clipRect.right = static_cast<uint16_t>(clampToInt16(savedOrigin.h + width));
+    // The window record follows the port's bounds, so size changes reach the plug-in.
+    m_NPWindow.width = static_cast<uint32_t>(bounds.right - bounds.left);
+    m_NPWindow.height = static_cast<uint32_t>(bounds.bottom - bounds.top);
+    m_NPWindow.clipRect.top = static_cast<uint16_t>(bounds.top);
+    m_NPWindow.clipRect.left = static_cast<uint16_t>(bounds.left);
+    m_NPWindow.clipRect.bottom = static_cast<uint16_t>(bounds.bottom);
+    m_NPWindow.clipRect.right = static_cast<uint16_t>(bounds.right);
   }
 
+  // The plug-in may have destroyed the instance from inside the event.
   if (!isSane() || funcs.setwindow == nullptr) return NPERR_NO_ERROR;
   return funcs.setwindow(instance(), &m_NPWindow);
 }

@@ -58,7 +58,10 @@ class FlashPlugin {
 
   // Fills the window and port records for a port rectangle.
   void setupWindowInfo(const QDRect& portRect);
-  // Hands one event (or a null event) to the instance with a fresh window record.
+  // Hands one event (nullptr: the host's null event at the current mouse
+  // position and tick) to the instance with the port origin at the window
+  // record's offsets, then refreshes the record from the port's bounds and
+  // answers NPP_SetWindow's status.
   int16_t handlePluginEvent(EventRecord* event);
   // Renders the movie for printing; none without NPP_Print.
   std::unique_ptr<GrafPort> printedPluginBitmap();

@@ -76,6 +76,7 @@ Status PluginHost::bind(const PluginEntryPoints& entryPoints) {
   pluginFuncs_.version = NP_VERSION_MINOR_HOST;
   fillBrowserFunctions(browserFuncs_);
   startupEvent = EventRecord{};
+  nullEvent = EventRecord{};
 
   // Their answers are not examined: a plug-in that fails here shows it by
   // leaving its table empty, which every caller checks entry by entry.

@@ -59,7 +59,7 @@ class PluginHost {
   HostServices& services() { return services_; }
 
   // Binds a plug-in: calls Flash_DisableLocalSecurity when present, refills
-  // both tables, resets the start-up event record, then calls NP_Initialize
+  // both tables, resets the start-up and null event records, then calls NP_Initialize
   // and NP_GetEntryPoints. kStatusEntryPointsMissing (666) when either entry
   // point is missing (then neither is called).
   Status bind(const PluginEntryPoints& entryPoints);
@@ -74,6 +74,8 @@ class PluginHost {
 
   // The event record instance start-up sends its activate and focus events from.
   EventRecord startupEvent{};
+  // The null event record an instance gets when it is handed no event.
+  EventRecord nullEvent{};
 
   // Identifier service: interned for the life of the host.
   NPIdentifier stringIdentifier(const char* name);

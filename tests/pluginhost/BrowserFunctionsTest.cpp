@@ -37,6 +37,7 @@ TEST_F(BrowserTest, BindingDisablesLocalSecurityFirstThenHandsOverTablesOfThisBu
   g_bindLog = {};
   host->startupEvent.what = 8;
   host->startupEvent.message = 31;
+  host->nullEvent.where = {5, 6};
   EXPECT_EQ(host->bind({logInitialize, logGetEntryPoints, logDisable}), kStatusOK);
   EXPECT_EQ(g_bindLog.calls,
             (std::vector<std::string>{"Flash_DisableLocalSecurity", "NP_Initialize", "NP_GetEntryPoints"}));
@@ -47,6 +48,7 @@ TEST_F(BrowserTest, BindingDisablesLocalSecurityFirstThenHandsOverTablesOfThisBu
   EXPECT_TRUE(g_bindLog.pluginTableEmpty) << "the fake's earlier table is cleared first";
   EXPECT_EQ(host->startupEvent.what, 0);
   EXPECT_EQ(host->startupEvent.message, 0u);
+  EXPECT_EQ((std::vector<int>{host->nullEvent.where.v, host->nullEvent.where.h}), (std::vector<int>{0, 0}));
 
   // A missing entry point fails with 666; the security switch is still called first.
   g_bindLog = {};

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "mac/platform/Events.h"
 #include "mac/platform/SystemLog.h"
 #include "mac/pluginhost/MovieCipher.h"
 #include "mac/pluginhost/MovieMerger.h"
@@ -218,11 +219,18 @@ TEST_F(FlashPluginTest, EventIsHandedOverWithPortOffsetsThenTheWindowIsRefreshed
   EXPECT_EQ((Longs{refreshed.width, refreshed.height}), (Longs{200, 150}));
   EXPECT_EQ((Longs{refreshed.clipRect.bottom, refreshed.clipRect.right}), (Longs{150, 200}));
 
-  // No record: a null event at the current tick.
+  // No record: the host's null event at the current mouse position and tick.
+  SimDesktopInput desktop;
+  desktop.screen = {{0, 0}, 1440, 900};
+  desktop.mouse = {30.5, 800.5};
+  desktop.modifiers = 0x0200;  // not passed on
   runLoop.advanceClockWithoutFiring(1.0);
   plugin->handlePluginEvent(nullptr);
-  EXPECT_EQ(fake.eventCalls.back().event.what, 0);
-  EXPECT_EQ(uint32_t{fake.eventCalls.back().event.when}, 60u);
+  const EventRecord& nullEvent = fake.eventCalls.back().event;
+  EXPECT_EQ((Longs{nullEvent.what, nullEvent.when, nullEvent.where.v, nullEvent.where.h, nullEvent.modifiers}),
+            (Longs{0, 60, 99, 30, 0}));
+  EXPECT_EQ(host->nullEvent.where.v, 99) << "the record is the host's";
+  ASSERT_EQ(fake.windowCalls.size(), 2u) << "a null event is followed by NPP_SetWindow too";
 
   // A destroyed instance gets nothing.
   plugin->destroy();
@@ -231,6 +239,43 @@ TEST_F(FlashPluginTest, EventIsHandedOverWithPortOffsetsThenTheWindowIsRefreshed
   EXPECT_NE(plugin->handlePluginEvent(nullptr), NPERR_NO_ERROR);
   EXPECT_TRUE(fake.eventCalls.empty());
   EXPECT_TRUE(fake.windowCalls.empty());
+}
+
+TEST_F(FlashPluginTest, EveryEventIsFollowedBySetWindowWithThePortsCurrentSize) {
+  ASSERT_EQ(start(), kStatusOK);
+  fake.windowCalls.clear();
+  fake.eventCalls.clear();
+  EventRecord keyDown;
+  keyDown.what = 3;
+  keyDown.message = 0x0061;
+
+  port = GrafPort(320, 240);  // the view grew
+  EXPECT_EQ(plugin->handlePluginEvent(&keyDown), NPERR_NO_ERROR);
+  port = GrafPort(100, 50);  // and shrank
+  plugin->handlePluginEvent(nullptr);
+
+  ASSERT_EQ(fake.eventCalls.size(), 2u);
+  EXPECT_EQ(uint32_t{fake.eventCalls[0].event.message}, 0x0061u);
+  EXPECT_EQ(fake.eventCalls[1].event.what, 0);
+  ASSERT_EQ(fake.windowCalls.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    const NPWindow& sent = fake.windowCalls[i].window;
+    const NPRect& clip = sent.clipRect;
+    const Longs expected = i == 0 ? Longs{320, 240, 0, 0, 240, 320} : Longs{100, 50, 0, 0, 50, 100};
+    EXPECT_EQ((Longs{sent.width, sent.height, clip.top, clip.left, clip.bottom, clip.right}), expected) << i;
+    EXPECT_EQ(fake.windowCalls[i].port.port, &port);
+  }
+  EXPECT_EQ(fake.eventCalls[1].portOrigin, (QDPoint{-10, -20})) << "the offsets of the window record";
+  EXPECT_EQ(port.origin, (QDPoint{0, 0}));
+
+  // A port scrolled to another origin: the bounds keep it, so do the clip and the record.
+  port.setOrigin(5, 7);
+  port.clip = QDRect{0, 0, 9, 9};
+  plugin->handlePluginEvent(&keyDown);
+  EXPECT_EQ(port.origin, (QDPoint{7, 5}));
+  EXPECT_EQ(port.clip, (QDRect{0, 0, 9, 9}));
+  const NPRect& clip = fake.windowCalls.back().window.clipRect;
+  EXPECT_EQ((Longs{clip.top, clip.left, clip.bottom, clip.right}), (Longs{7, 5, 57, 105}));
 }
 
 // ---- Printing ----
