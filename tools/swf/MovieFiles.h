@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -57,6 +58,26 @@ inline bool writeFileBytes(const std::filesystem::path& path, std::span<const ui
     return false;
   }
   return true;
+}
+
+// The whole file, or nothing after "TOOL: cannot read PATH: reason" on stderr.
+inline std::optional<std::vector<uint8_t>> readFileOrReport(const char* tool, const std::filesystem::path& path) {
+  std::string error;
+  auto bytes = readFileBytes(path, error);
+  if (!bytes) std::fprintf(stderr, "%s: cannot read %s: %s\n", tool, path.string().c_str(), error.c_str());
+  return bytes;
+}
+
+// The exit code when the tool stops at its command line: 0 after printing the
+// usage for --help or -h, 2 after printing it for a line that did not parse.
+inline std::optional<int> usageExit(int argc, char** argv, const char* usage, bool parsed) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (parsed) return std::nullopt;
+  std::fputs(usage, stderr);
+  return 2;
 }
 
 }  // namespace kw::tools

@@ -52,22 +52,12 @@ std::optional<Options> parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
   const std::optional<Options> options = parse(argc, argv);
-  if (!options) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  if (const auto code = kw::tools::usageExit(argc, argv, kUsage, options.has_value())) return *code;
 
+  auto bytes = kw::tools::readFileOrReport("swfcipher", options->input);
+  if (!bytes) return 2;
   std::string error;
-  auto bytes = kw::tools::readFileBytes(options->input, error);
-  if (!bytes) {
-    std::fprintf(stderr, "swfcipher: cannot read %s: %s\n", options->input.c_str(), error.c_str());
-    return 2;
-  }
   const kw::Status status = kw::movieCipher(bytes->data(), bytes->data(), bytes->size(), 1, options->direction);
   if (status != kw::kStatusOK) {
     std::fprintf(stderr, "swfcipher: %s: %zu bytes is too short for the movie cipher (status %d)\n",

@@ -61,31 +61,18 @@ std::optional<Options> parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
   const std::optional<Options> options = parse(argc, argv);
-  if (!options) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  if (const auto code = kw::tools::usageExit(argc, argv, kUsage, options.has_value())) return *code;
 
-  std::string error;
-  const auto movie = kw::tools::readFileBytes(*options->movie, error);
-  if (!movie) {
-    std::fprintf(stderr, "swfmerge: cannot read %s: %s\n", options->movie->c_str(), error.c_str());
-    return 2;
-  }
+  const auto movie = kw::tools::readFileOrReport("swfmerge", *options->movie);
+  if (!movie) return 2;
   std::vector<uint8_t> wrapper;
   if (options->wrapperFlag) {
-    auto read = kw::tools::readFileBytes(*options->wrapper, error);
-    if (!read) {
-      std::fprintf(stderr, "swfmerge: cannot read %s: %s\n", options->wrapper->c_str(), error.c_str());
-      return 2;
-    }
+    auto read = kw::tools::readFileOrReport("swfmerge", *options->wrapper);
+    if (!read) return 2;
     wrapper = std::move(*read);
   }
+  std::string error;
 
   const kw::MergeResult result = kw::mergeMovie(wrapper, *movie, options->wrapperFlag);
   if (result.written && !kw::tools::writeFileBytes(*options->output, *result.written, error)) {
