@@ -8,18 +8,12 @@
 #include <optional>
 #include <string>
 
-#include "mac/app/PluginRegistry.h"
+#include "mac/app/HostAssembly.h"
 #include "mac/commands/CommandParser.h"
-#include "mac/commands/CommandRunner.h"
 #include "mac/commands/KW_Commands.h"
 #include "mac/platform/Bundle.h"
-#include "mac/platform/DesktopServices.h"
-#include "mac/platform/NotificationCenter.h"
 #include "mac/platform/QuickDraw.h"
-#include "mac/platform/RunLoop.h"
 #include "mac/pluginhost/FlashPlugin.h"
-#include "mac/pluginhost/NotFoundUrlLoader.h"
-#include "mac/pluginhost/PluginHost.h"
 #include "tools/standin/ExternalScript.h"
 #include "tools/swf/SwfWriter.h"
 
@@ -60,26 +54,10 @@ class BenchWindow : public kw::PluginWindow {
   uint8_t quitting_ = 0;
 };
 
-class NoCloser : public kw::WindowCloser {
- public:
-  void closeThisWindow(kw::PluginWindow*) override {}
-};
-
 // The host with the stand-in plug-in loaded and one ActionScript 3 movie playing.
 class LoadedHost {
  public:
   LoadedHost() {
-    kw::HostServices services;
-    services.runLoop = &runLoop_;
-    services.notifications = &notifications_;
-    services.alerts = &alerts_;
-    services.workspace = &workspace_;
-    services.application = &application_;
-    services.registry = &registry_;
-    services.commands = &runner_;
-    services.urlLoader = &urlLoader_;
-    services.closer = &closer_;
-    host_ = std::make_unique<kw::PluginHost>(services);
     if (const auto bundle = kw::Bundle::open(KW_STANDIN_PLUGIN_BUNDLE)) code_ = kw::LoadedCode::load(*bundle);
     kw::swf::MovieHeader header;
     header.version = 9;
@@ -99,11 +77,11 @@ class LoadedHost {
     window_.reset();
     if (!code_) return false;
     kw::KW_Commands::Environment environment;
-    environment.host = host_.get();
-    environment.caching = &registry_;
+    environment.host = &assembly_.host();
+    environment.caching = &assembly_.registry;
     window_ = std::make_unique<BenchWindow>(environment);
-    plugin_ = std::make_unique<kw::FlashPlugin>(*host_, false);
-    notifications_.post(kw::notification::kAddNsPluginToList, plugin_.get());
+    plugin_ = std::make_unique<kw::FlashPlugin>(assembly_.host(), false);
+    assembly_.notifications.post(kw::notification::kAddNsPluginToList, plugin_.get());
     kw::FlashPlugin::InitializeArgs args;
     args.port = &port_;
     args.movieURL = "file:///bench/zvdata.zve";
@@ -120,17 +98,8 @@ class LoadedHost {
   NPP instance() { return plugin_->instance(); }
 
  private:
-  kw::RunLoop runLoop_{kw::RunLoop::ClockKind::Virtual};
-  kw::NotificationCenter notifications_;
-  kw::SimAlertPanels alerts_;
-  kw::SimWorkspace workspace_;
-  kw::SimApplication application_;
-  kw::PluginRegistry registry_{notifications_};
   BenchMouse mouse_;
-  kw::CommandRunner runner_{mouse_};
-  kw::NotFoundUrlLoader urlLoader_;
-  NoCloser closer_;
-  std::unique_ptr<kw::PluginHost> host_;
+  kw::HostAssembly assembly_{{kw::RunLoop::ClockKind::Virtual, {}, nullptr, nullptr, nullptr, &mouse_}};
   std::unique_ptr<kw::LoadedCode> code_;
   std::vector<uint8_t> movie_;
   kw::GrafPort port_{200, 150};

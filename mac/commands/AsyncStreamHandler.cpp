@@ -7,6 +7,7 @@
 
 #include "mac/commands/CommandRunner.h"
 #include "mac/commands/Replies.h"
+#include "mac/platform/Trace.h"
 #include "mac/pluginhost/FlashPlugin.h"
 #include "mac/pluginhost/PluginHost.h"
 #include "mac/pluginhost/StreamData.h"
@@ -113,6 +114,7 @@ Status AsyncStreamHandler::sendStringToStream(std::string_view text) {
 Status AsyncStreamHandler::sendBackReturnValueFromCocoaInterfaceAsync(const CocoaInterfaceData& data) {
   if (synchronous_ || !fStreamData || fStreamData->isSynchronous()) return 0;
   const std::string reply = asyncReplyVariables(data);
+  trace::line("reply", reply);
   return reply.empty() ? Status{0} : sendStringToStream(reply);
 }
 

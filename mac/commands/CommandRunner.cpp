@@ -10,6 +10,7 @@
 #include "mac/commands/TextBytes.h"
 #include "mac/platform/NotificationCenter.h"
 #include "mac/platform/RunLoop.h"
+#include "mac/platform/Trace.h"
 #include "mac/pluginhost/FlashPlugin.h"
 #include "mac/pluginhost/PluginHost.h"
 #include "mac/pluginhost/StreamData.h"
@@ -94,6 +95,7 @@ void CommandRunner::runCommand(const std::shared_ptr<StreamData>& record) {
   const bool synchronous = record->isSynchronous();
   // The URL is read as a C string, as the parser reads it.
   const std::string_view url(record->url.c_str());
+  trace::line("command", url);
   if (url.substr(0, 4) == "java") {
     endUnanswered(*record);
     return;
@@ -137,7 +139,11 @@ void CommandRunner::runSynchronously(StreamData& record) {
   const bool requesterLive = (ran || identity != 0) ? isLiveRequester(requester, identity, services)
                                                     : requester->isSane();
   if (requesterLive) {
-    if (record.syncResult != nullptr) setStringVariant(record.syncResult, syncReplyXML(data));
+    if (record.syncResult != nullptr) {
+      const std::string reply = syncReplyXML(data);
+      trace::line("reply", reply);
+      setStringVariant(record.syncResult, reply);
+    }
     record.syncError = kStatusOK;
     // The stream opened for the call is closed, so the plug-in never keeps a
     // stream whose record is gone.

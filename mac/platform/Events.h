@@ -6,16 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "mac/platform/Geometry.h"
 #include "mac/platform/KeyboardLayout.h"
 
 namespace kw {
-
-// A point in desktop coordinates: origin at the bottom left, y upward.
-struct DesktopPoint {
-  double x = 0;
-  double y = 0;
-  friend bool operator==(const DesktopPoint&, const DesktopPoint&) = default;
-};
 
 struct ScreenFrame {
   DesktopPoint origin;
@@ -60,6 +54,7 @@ struct DesktopEvent {
   uint16_t keyCode = 0;
   std::string charactersIgnoringModifiers;  // UTF-8
   bool isARepeat = false;
+  double deltaY = 0;  // scroll wheel events
 
   // The location converted to the screen.
   DesktopPoint locationOnScreen() const {

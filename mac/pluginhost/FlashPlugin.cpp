@@ -14,6 +14,7 @@
 #include "mac/platform/Events.h"
 #include "mac/platform/RunLoop.h"
 #include "mac/platform/SystemLog.h"
+#include "mac/platform/Trace.h"
 #include "mac/pluginhost/EventConverter.h"
 #include "mac/pluginhost/MovieMerger.h"
 #include "mac/pluginhost/PluginHost.h"
@@ -275,6 +276,7 @@ std::unique_ptr<GrafPort> FlashPlugin::printedPluginBitmap() {
 
 Status FlashPlugin::sendMessageToSWF(std::string_view message) {
   if (!isSane()) return kStatusOutOfMemory;  // a destroyed instance takes no messages
+  trace::line("event", message);
   if (!m_backChannelStreamReady) {
     m_commandQueue.append(message);
     return kStatusBadParameter;
@@ -325,6 +327,7 @@ void FlashPlugin::sendSyncMessage(std::string_view method, std::string_view para
 }
 
 void FlashPlugin::sendSyncMessageWrap(std::string_view method, std::string_view parameter) {
+  if (trace::enabled()) trace::line("event", std::string(method) + " " + std::string(parameter));
   NPVariant result{};
   result.type = NPVariantType_Void;
   sendSyncMessage(method, parameter, &result);

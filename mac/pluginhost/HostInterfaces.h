@@ -12,6 +12,7 @@
 namespace kw {
 
 class FlashPlugin;
+class Window;
 struct StreamData;
 struct CocoaInterfaceData;
 
@@ -26,6 +27,8 @@ class PluginWindow {
   virtual void invalidateRect(const NPRect& rect) = 0;
   // Web page windows: runs a script in the page (executeJavaScript:).
   virtual void executeJavaScript(std::string_view script) = 0;
+  // The desktop window that shows it, if any.
+  virtual Window* nativeWindow() const { return nullptr; }
 };
 
 // The application's registry of plug-in instances. A movie names an instance

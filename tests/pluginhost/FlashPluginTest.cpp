@@ -1,13 +1,11 @@
-// The plug-in instance object against the fake plug-in: start-up, movie
-// delivery, windows, events, printing, messages, relays and tear-down.
+// The plug-in instance and its stream records against the fake plug-in: the rules and faults around what
+// tests/e2e proves with the stand-in (embed arguments, merged movie, events, printing, back channel order).
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mac/platform/Events.h"
 #include "mac/platform/SystemLog.h"
-#include "mac/pluginhost/MovieCipher.h"
-#include "mac/pluginhost/MovieMerger.h"
 #include "mac/pluginhost/Variants.h"
 #include "tests/support/SwfTestMovies.h"
 #include "tests/support/TestHost.h"
@@ -16,20 +14,9 @@ namespace kw {
 namespace {
 
 using Longs = std::vector<long>;  // compares fields of mixed types at once
-constexpr QDRect kPortRect{10, 20, 160, 220};  // top, left, bottom, right: 200 x 150
 
 class FlashPluginTest : public test::TestHost {
  protected:
-  FlashPluginTest() {
-    args.port = &port;
-    args.movieURL = "file:///movies/intro.swf";
-    args.wrapperFile = dir.write("RidavOdarez.zve", wrapper);
-    args.movieFile = dir.write("zvdata.zve", movie);
-    args.portRect = kPortRect;
-    args.window = &window;
-    args.entryPoints = &entryPoints;
-  }
-
   // Makes, registers and starts an instance with the fake's entry points.
   Status start(bool pushWrapper = true) {
     entryPoints = fake.entryPoints();
@@ -37,8 +24,6 @@ class FlashPluginTest : public test::TestHost {
     enlist(*plugin);
     return plugin->initialize(args);
   }
-  uint32_t identity() const { return registry.identityOf(plugin.get()); }
-
   // The routing's part of a back channel request: note it, then send the oldest queued message on it.
   void backChannelRequest(void* notifyData) {
     plugin->m_backChannelStreamReady = true;
@@ -48,180 +33,113 @@ class FlashPluginTest : public test::TestHost {
 
   test::RecordingWindow window;
   GrafPort port{200, 150};
-  swf::Bytes wrapper = test::wrapperMovie();
   swf::Bytes movie = test::userMovie().build();
-  FlashPlugin::InitializeArgs args;
   PluginEntryPoints entryPoints;
+  FlashPlugin::InitializeArgs args{.port = &port, .movieURL = "file:///movies/intro.swf",
+                                   .movieFile = dir.write("zvdata.zve", movie), .entryPoints = &entryPoints,
+                                   .wrapperFile = dir.write("RidavOdarez.zve", test::wrapperMovie()),
+                                   .portRect = {10, 20, 160, 220},  // top, left, bottom, right: 200 x 150
+                                   .window = &window};
   std::unique_ptr<FlashPlugin> plugin;
 };
 
-// ---- Start-up (the embed arguments are checked end to end in tests/e2e) ----
-
-TEST_F(FlashPluginTest, OnlyWindowTypeThreePlaysTransparent) {
-  for (int32_t type : {0, 2, 3, 4}) {
-    fake.newCalls.clear();
+TEST_F(FlashPluginTest, StartUpDescribesThePortInTheWindowRecordKeeps2047UrlCharactersAndTypeThreeIsTransparent) {
+  ASSERT_EQ(start(), kStatusOK);
+  const auto& call = fake.windowCalls.at(0);
+  const NPRect& clip = call.window.clipRect;
+  EXPECT_EQ(call.window.type, NPWindowTypeWindow);
+  EXPECT_EQ((Longs{call.window.x, call.window.y, call.window.width, call.window.height}), (Longs{20, 10, 200, 150}));
+  EXPECT_EQ((Longs{clip.top, clip.left, clip.bottom, clip.right, call.port.portx, call.port.porty}),
+            (Longs{10, 20, 160, 220, -20, -10}));
+  EXPECT_EQ(call.portOrigin, (QDPoint{-10, -20}));
+  EXPECT_EQ(fake.eventCalls.at(0).portOrigin, (QDPoint{-10, -20}));
+  EXPECT_EQ(port.origin, (QDPoint{0, 0}));
+  plugin->setupWindowInfo(QDRect{100, 100, 50, 40});  // inverted: empty, not huge, and nothing to print
+  EXPECT_EQ((Longs{plugin->m_NPWindow.width, plugin->m_NPWindow.height}), (Longs{0, 0}));
+  EXPECT_EQ(plugin->printedPluginBitmap(), nullptr);
+  EXPECT_TRUE(fake.printCalls.empty());
+  args.movieURL = "file:///" + std::string(2047 - 8, 'u');  // 2047 URL characters are kept
+  ASSERT_EQ(start(), kStatusOK);
+  EXPECT_EQ(fake.streams.back().url, args.movieURL);
+  const std::string longer = args.movieURL + "tail";
+  host->cachingDefault = false;
+  for (int32_t type : {2, 3, 4}) {
+    args.movieURL = longer;
     args.windowType = type;
     ASSERT_EQ(start(), kStatusOK);
-    EXPECT_EQ(fake.newCalls.at(0).args.at(1).second, type == 3 ? "transparent" : "normal") << type;
+    EXPECT_EQ(std::string(plugin->getURLPtr()), longer.substr(0, 2047));
+    EXPECT_EQ(fake.newCalls.back().args.at(1).second, type == 3 ? "transparent" : "normal") << type;
+    EXPECT_FALSE(plugin->fOkToCache) << "instances start from the caching default";
   }
+  const size_t instances = fake.newCalls.size();
+  args.port = nullptr;  // without a port the plug-in is only bound
+  EXPECT_EQ(start(), kStatusOK);
+  EXPECT_EQ(fake.newCalls.size(), instances);
 }
 
-TEST_F(FlashPluginTest, A2047CharacterUrlIsStoredWholeAndLongerOnesAreCut) {
-  args.movieURL = "file:///" + std::string(2047 - 8, 'u');
-  ASSERT_EQ(start(), kStatusOK);
-  EXPECT_EQ(std::string(plugin->getURLPtr()), args.movieURL);
-  EXPECT_EQ(fake.streams.at(0).url, args.movieURL);
-  const std::string longer = args.movieURL + "tail";
-  args.movieURL = longer;
-  ASSERT_EQ(start(), kStatusOK);
-  EXPECT_EQ(std::string(plugin->getURLPtr()), longer.substr(0, 2047));
-}
-
-TEST_F(FlashPluginTest, MergedMovieArrivesInOneWriteThenActivateAndFocusWithoutTime) {
-  ASSERT_EQ(start(true), kStatusOK);
-  ASSERT_EQ(fake.streams.size(), 1u);
-  const auto& stream = fake.streams[0];
-  EXPECT_EQ(stream.bytes, *mergeMovie(wrapper, movie, true).written);
-  EXPECT_EQ(stream.end, movie.size());
-  EXPECT_FALSE(stream.seekable);
-  EXPECT_EQ(stream.offsets, std::vector<int32_t>{0});
-  ASSERT_EQ(fake.eventCalls.size(), 2u);
-  for (size_t i = 0; i < 2; ++i) {
-    const EventRecord& event = fake.eventCalls[i].event;  // packed record: compare copies
-    EXPECT_EQ((Longs{event.what, long{event.message}, long{event.when}, event.modifiers}),
-              (Longs{i == 0 ? 8 : 31, 31, 0, 0}));
-  }
-}
-
-TEST_F(FlashPluginTest, MovieIsDeliveredAsItIsDecipheredOrFromMemory) {
+TEST_F(FlashPluginTest, MovieIsDeliveredFromMemoryAndNotToAPluginThatIsNotReady) {
   const swf::Bytes compressed = test::userMovie(true).build();
-  args.movieFile = dir.write("zvdata.zve", compressed);
-  ASSERT_EQ(start(false), kStatusOK);  // no wrapper: as it is, still compressed
-  EXPECT_EQ(fake.streams.back().bytes, compressed);
-
-  swf::Bytes enciphered(movie.size());
-  ASSERT_EQ(movieCipher(movie.data(), enciphered.data(), movie.size(), 1, CipherDirection::Encipher), kStatusOK);
-  args.movieFile = dir.write("zvdata.zve", enciphered);
-  ASSERT_EQ(start(true), kStatusOK);
-  EXPECT_EQ(fake.streams.back().bytes, *mergeMovie(wrapper, movie, true).written);
-
   args.movieHandle = &compressed;
   args.movieFile.clear();
-  ASSERT_EQ(start(false), kStatusOK);
+  ASSERT_EQ(start(false), kStatusOK);  // no wrapper: as it is, still compressed
   EXPECT_EQ(fake.streams.back().bytes, compressed);
   EXPECT_EQ(fake.streams.back().end, compressed.size());
-}
-
-TEST_F(FlashPluginTest, WriteReadyZeroSendsNoBytesAndNoEventsAndBreaksTheStreamOff) {
+  fake.eventCalls.clear();  // not ready: no bytes, no events, and the stream is still closed
   fake.writeReadyAnswer = 0;
+  const int writes = fake.writeCalls;
   EXPECT_EQ(start(), kStatusOK);
-  EXPECT_EQ(fake.writeCalls, 0);
+  EXPECT_EQ(fake.writeCalls, writes);
   EXPECT_TRUE(fake.eventCalls.empty());
-  EXPECT_TRUE(fake.streams.at(0).destroyed);
-  EXPECT_EQ(fake.streams.at(0).reason, NPRES_USER_BREAK);
+  EXPECT_EQ(fake.streams.back().reason, NPRES_USER_BREAK);
 }
 
-TEST_F(FlashPluginTest, MovieAndWrapperFailuresAreReturnedWithNothingWritten) {
+TEST_F(FlashPluginTest, FailuresAreReturnedAndTheStepsAfterThemSkipped) {
   args.movieFile = dir.write("zvdata.zve", {0x01, 0x02, 0x03});  // enciphered, too short
   EXPECT_EQ(start(true), kStatusCipherTooShort);
   EXPECT_EQ(fake.streams.at(0).reason, NPRES_DONE);
   args.movieFile = dir.write("zvdata.zve", movie);
   args.wrapperFile = dir.path() / "missing.zve";
   EXPECT_EQ(start(true), -43);
-  EXPECT_EQ(fake.writeCalls, 0);
-  EXPECT_TRUE(fake.eventCalls.empty());
-
-  fake.newCalls.clear();
+  EXPECT_TRUE(fake.writeCalls == 0 && fake.eventCalls.empty());
   args.movieFile = dir.path() / "missing.swf";
   EXPECT_EQ(start(), -43);
-  EXPECT_TRUE(fake.newCalls.empty()) << "a missing movie ends start-up before the instance";
-}
-
-TEST_F(FlashPluginTest, PluginErrorsAreReturnedAndLaterStepsSkipped) {
+  EXPECT_EQ(fake.newCalls.size(), 2u) << "a missing movie ends start-up before the instance";
+  args.movieFile = dir.write("zvdata.zve", movie);
+  fake.streams.clear();
+  fake.windowCalls.clear();
   fake.newError = NPERR_OUT_OF_MEMORY_ERROR;
   EXPECT_EQ(start(), NPERR_OUT_OF_MEMORY_ERROR);
-  EXPECT_TRUE(fake.windowCalls.empty());
-  EXPECT_TRUE(fake.streams.empty());
+  EXPECT_TRUE(fake.windowCalls.empty() && fake.streams.empty());
   EXPECT_EQ(pluginOf(plugin->instance()), nullptr);
+  const int destroyed = fake.destroyCalls;
   plugin.reset();
-  EXPECT_EQ(fake.destroyCalls, 0) << "an instance that never started is not destroyed";
-
+  EXPECT_EQ(fake.destroyCalls, destroyed) << "an instance that never started is not destroyed";
   fake.newError = NPERR_NO_ERROR;
   fake.newStreamError = NPERR_INVALID_URL;
   EXPECT_EQ(start(), NPERR_INVALID_URL);
-  EXPECT_EQ(fake.writeCalls, 0);
-  EXPECT_FALSE(fake.streams.at(0).destroyed);
-
-  const int initialized = fake.initializeCalls;
-  fake.withGetEntryPoints = false;
-  EXPECT_EQ(start(), kStatusEntryPointsMissing);
-  EXPECT_EQ(fake.initializeCalls, initialized);
-  args.entryPoints = nullptr;  // neither bundle nor entry points
-  plugin = std::make_unique<FlashPlugin>(*host, true);
-  EXPECT_EQ(plugin->initialize(args), kStatusEntryPointsMissing);
+  EXPECT_FALSE(fake.streams.at(0).destroyed) << "a refused stream is not closed";
 }
 
-TEST_F(FlashPluginTest, StartUpTakesTheCachingDefaultAndWithoutAPortOnlyBinds) {
-  host->cachingDefault = false;
-  ASSERT_EQ(start(), kStatusOK);
-  EXPECT_FALSE(plugin->fOkToCache);
-  EXPECT_EQ(plugin->fMovieSpec, args.movieFile);
-  EXPECT_EQ(plugin->m_flashWindow, &window);
-  fake.newCalls.clear();
-  const int initialized = fake.initializeCalls;
-  args.port = nullptr;
-  EXPECT_EQ(start(), kStatusOK);
-  EXPECT_EQ(fake.initializeCalls, initialized + 1);
-  EXPECT_TRUE(fake.newCalls.empty());
-}
-
-// ---- Window records and the port ----
-
-TEST_F(FlashPluginTest, WindowRecordDescribesThePortRectangleAndOffsetsTheOriginDuringStartUpOnly) {
-  ASSERT_EQ(start(), kStatusOK);
-  ASSERT_EQ(fake.windowCalls.size(), 1u);
-  const auto& call = fake.windowCalls[0];
-  EXPECT_EQ(call.window.type, NPWindowTypeWindow);
-  EXPECT_EQ((Longs{call.window.x, call.window.y}), (Longs{20, 10}));
-  EXPECT_EQ((Longs{call.window.width, call.window.height}), (Longs{200, 150}));
-  const NPRect& clip = call.window.clipRect;
-  EXPECT_EQ((Longs{clip.top, clip.left, clip.bottom, clip.right}), (Longs{10, 20, 160, 220}));
-  EXPECT_EQ(call.port.port, &port);
-  EXPECT_EQ((Longs{call.port.portx, call.port.porty}), (Longs{-20, -10}));
-  EXPECT_EQ(call.portOrigin, (QDPoint{-10, -20}));
-  EXPECT_EQ(fake.eventCalls.at(0).portOrigin, (QDPoint{-10, -20}));
-  EXPECT_EQ(port.origin, (QDPoint{0, 0}));
-
-  plugin->setupWindowInfo(QDRect{100, 100, 50, 40});  // inverted: empty, not huge
-  EXPECT_EQ(plugin->m_NPWindow.width, 0u);
-  EXPECT_EQ(plugin->m_NPWindow.height, 0u);
-}
-
-// ---- Events ----
-
-TEST_F(FlashPluginTest, EventIsHandedOverWithPortOffsetsThenTheWindowIsRefreshed) {
+TEST_F(FlashPluginTest, EveryEventIsFollowedBySetWindowWithThePortsCurrentBounds) {
   ASSERT_EQ(start(), kStatusOK);
   fake.eventCalls.clear();
   fake.windowCalls.clear();
-  port.clip = QDRect{1, 2, 3, 4};
-  EventRecord mouseDown;
-  mouseDown.what = 1;
-  mouseDown.where = {30, 40};
+  EventRecord keyDown;
+  keyDown.what = 3;
+  port = GrafPort(320, 240);  // the view grew
+  port.setOrigin(5, 7);       // and scrolled: the bounds keep the origin
+  port.clip = QDRect{0, 0, 9, 9};
   fake.setWindowError = NPERR_GENERIC_ERROR;
-  EXPECT_EQ(plugin->handlePluginEvent(&mouseDown), NPERR_GENERIC_ERROR);  // the SetWindow answer
-  ASSERT_EQ(fake.eventCalls.size(), 1u);
-  EXPECT_EQ(fake.eventCalls[0].event.where.v, 30);
-  EXPECT_EQ(fake.eventCalls[0].portOrigin, (QDPoint{-10, -20}));
-  EXPECT_EQ(port.origin, (QDPoint{0, 0}));
-  EXPECT_EQ(port.clip, (QDRect{1, 2, 3, 4}));
-  ASSERT_EQ(fake.windowCalls.size(), 1u);
-  const NPWindow& refreshed = fake.windowCalls[0].window;  // the port's bounds
-  EXPECT_EQ((Longs{refreshed.width, refreshed.height}), (Longs{200, 150}));
-  EXPECT_EQ((Longs{refreshed.clipRect.bottom, refreshed.clipRect.right}), (Longs{150, 200}));
-
-  // No record: the host's null event at the current mouse position and tick.
-  SimDesktopInput desktop;
-  desktop.screen = {{0, 0}, 1440, 900};
+  EXPECT_EQ(plugin->handlePluginEvent(&keyDown), NPERR_GENERIC_ERROR);  // the SetWindow answer
+  EXPECT_EQ(fake.eventCalls.at(0).event.what, 3);
+  EXPECT_EQ(fake.eventCalls[0].portOrigin, (QDPoint{-10, -20})) << "the offsets of the window record";
+  EXPECT_EQ(port.origin, (QDPoint{7, 5}));
+  EXPECT_EQ(port.clip, (QDRect{0, 0, 9, 9}));
+  const NPWindow& sent = fake.windowCalls.at(0).window;
+  const NPRect& clip = sent.clipRect;
+  EXPECT_EQ((Longs{sent.width, sent.height, clip.top, clip.left, clip.bottom, clip.right}),
+            (Longs{320, 240, 7, 5, 247, 325}));
+  SimDesktopInput desktop;  // no record: the host's null event at the mouse and the tick
   desktop.mouse = {30.5, 800.5};
   desktop.modifiers = 0x0200;  // not passed on
   runLoop.advanceClockWithoutFiring(1.0);
@@ -229,121 +147,30 @@ TEST_F(FlashPluginTest, EventIsHandedOverWithPortOffsetsThenTheWindowIsRefreshed
   const EventRecord& nullEvent = fake.eventCalls.back().event;
   EXPECT_EQ((Longs{nullEvent.what, nullEvent.when, nullEvent.where.v, nullEvent.where.h, nullEvent.modifiers}),
             (Longs{0, 60, 99, 30, 0}));
-  EXPECT_EQ(host->nullEvent.where.v, 99) << "the record is the host's";
-  ASSERT_EQ(fake.windowCalls.size(), 2u) << "a null event is followed by NPP_SetWindow too";
-
-  // A destroyed instance gets nothing.
-  plugin->destroy();
-  fake.eventCalls.clear();
-  fake.windowCalls.clear();
+  EXPECT_EQ(fake.windowCalls.size(), 2u);
+  plugin->destroy();  // a destroyed instance gets nothing
   EXPECT_NE(plugin->handlePluginEvent(nullptr), NPERR_NO_ERROR);
-  EXPECT_TRUE(fake.eventCalls.empty());
-  EXPECT_TRUE(fake.windowCalls.empty());
+  EXPECT_EQ(fake.eventCalls.size(), 2u);
 }
 
-TEST_F(FlashPluginTest, EveryEventIsFollowedBySetWindowWithThePortsCurrentSize) {
+TEST_F(FlashPluginTest, QueuedMessageTravelsOnTheInitSocketStreamOfTheNextRequestUnlessTheInstanceCannotTakeIt) {
   ASSERT_EQ(start(), kStatusOK);
-  fake.windowCalls.clear();
-  fake.eventCalls.clear();
-  EventRecord keyDown;
-  keyDown.what = 3;
-  keyDown.message = 0x0061;
-
-  port = GrafPort(320, 240);  // the view grew
-  EXPECT_EQ(plugin->handlePluginEvent(&keyDown), NPERR_NO_ERROR);
-  port = GrafPort(100, 50);  // and shrank
-  plugin->handlePluginEvent(nullptr);
-
-  ASSERT_EQ(fake.eventCalls.size(), 2u);
-  EXPECT_EQ(uint32_t{fake.eventCalls[0].event.message}, 0x0061u);
-  EXPECT_EQ(fake.eventCalls[1].event.what, 0);
-  ASSERT_EQ(fake.windowCalls.size(), 2u);
-  for (size_t i = 0; i < 2; ++i) {
-    const NPWindow& sent = fake.windowCalls[i].window;
-    const NPRect& clip = sent.clipRect;
-    const Longs expected = i == 0 ? Longs{320, 240, 0, 0, 240, 320} : Longs{100, 50, 0, 0, 50, 100};
-    EXPECT_EQ((Longs{sent.width, sent.height, clip.top, clip.left, clip.bottom, clip.right}), expected) << i;
-    EXPECT_EQ(fake.windowCalls[i].port.port, &port);
-  }
-  EXPECT_EQ(fake.eventCalls[1].portOrigin, (QDPoint{-10, -20})) << "the offsets of the window record";
-  EXPECT_EQ(port.origin, (QDPoint{0, 0}));
-
-  // A port scrolled to another origin: the bounds keep it, so do the clip and the record.
-  port.setOrigin(5, 7);
-  port.clip = QDRect{0, 0, 9, 9};
-  plugin->handlePluginEvent(&keyDown);
-  EXPECT_EQ(port.origin, (QDPoint{7, 5}));
-  EXPECT_EQ(port.clip, (QDRect{0, 0, 9, 9}));
-  const NPRect& clip = fake.windowCalls.back().window.clipRect;
-  EXPECT_EQ((Longs{clip.top, clip.left, clip.bottom, clip.right}), (Longs{7, 5, 57, 105}));
-}
-
-// ---- Printing ----
-
-TEST_F(FlashPluginTest, PrintingHandsTheMovieADrawableOfTheWindowSize) {
-  ASSERT_EQ(start(), kStatusOK);
-  fake.onPrint = [](NPPrint* print) {
-    static_cast<GrafPort*>(print->print.embedPrint.window.window)->fillRect(QDRect{0, 0, 150, 200}, 0xFF336699);
-  };
-  std::unique_ptr<GrafPort> bitmap = plugin->printedPluginBitmap();
-  ASSERT_TRUE(bitmap);
-  EXPECT_EQ((Longs{bitmap->width, bitmap->height}), (Longs{200, 150}));
-  EXPECT_EQ(*bitmap->pixelAt(199, 149), 0xFF336699u);
-  ASSERT_EQ(fake.printCalls.size(), 1u);
-  EXPECT_EQ(fake.printCalls[0].print.mode, NP_EMBED);
-  const NPWindow& drawable = fake.printCalls[0].print.print.embedPrint.window;
-  EXPECT_EQ(drawable.type, NPWindowTypeDrawable);
-  EXPECT_EQ((Longs{drawable.x, drawable.y}), (Longs{0, 0}));
-  EXPECT_EQ((Longs{drawable.width, drawable.height}), (Longs{200, 150}));
-  EXPECT_EQ(fake.printCalls[0].portClip, (QDRect{0, 0, 150, 200}));
-
-  fake.funcs.print = nullptr;
-  ASSERT_EQ(start(), kStatusOK);
-  EXPECT_EQ(plugin->printedPluginBitmap(), nullptr);
-}
-
-// ---- The back channel ----
-
-// Order and long messages are checked end to end; here the stream each message travels on.
-TEST_F(FlashPluginTest, QueuedMessageTravelsOnTheInitSocketStreamOfTheNextRequest) {
-  ASSERT_EQ(start(), kStatusOK);
-  const size_t before = fake.streams.size();
   EXPECT_EQ(plugin->sendMessageToSWF("ARRAY_OF_STRINGS=one"), kStatusBadParameter);
-  EXPECT_EQ(fake.streams.size(), before);
-  int request = 0;
+  int request = 0, again = 0;
   backChannelRequest(&request);
-  ASSERT_EQ(fake.streams.size(), before + 1);
   const auto& stream = fake.streams.back();
-  EXPECT_EQ(stream.text(), "ARRAY_OF_STRINGS=one");
-  EXPECT_EQ(stream.url, "KW://KW_initSocket");
-  EXPECT_EQ(stream.type, "KW://KW_initSocket");
+  EXPECT_EQ((std::vector<std::string>{stream.text(), stream.url, stream.type}),
+            (std::vector<std::string>{"ARRAY_OF_STRINGS=one", "KW://KW_initSocket", "KW://KW_initSocket"}));
   EXPECT_EQ(stream.notifyData, &request);
   EXPECT_EQ(stream.reason, NPRES_DONE);
-  EXPECT_TRUE(plugin->m_commandQueue.empty());
-  EXPECT_FALSE(plugin->m_backChannelStreamReady);
-  EXPECT_EQ(plugin->m_backChannelStreamNotifyData, nullptr);
-}
-
-TEST_F(FlashPluginTest, RequestMadeWhileTheStreamClosesIsKept) {
-  ASSERT_EQ(start(), kStatusOK);
-  int first = 0, again = 0;
-  backChannelRequest(&first);
-  // The wrapper movie asks again from inside NPP_DestroyStream.
-  fake.onDestroyStream = [&](NPP, NPStream*, NPReason) {
+  backChannelRequest(&request);
+  fake.onDestroyStream = [&](NPP, NPStream*, NPReason) {  // the wrapper movie asks again at once
     if (!plugin->m_backChannelStreamReady) backChannelRequest(&again);
   };
   EXPECT_EQ(plugin->sendMessageToSWF("ARRAY_OF_STRINGS=a"), kStatusOK);
   EXPECT_TRUE(plugin->m_backChannelStreamReady);
   EXPECT_EQ(plugin->m_backChannelStreamNotifyData, &again);
-  fake.onDestroyStream = nullptr;
-  EXPECT_EQ(plugin->sendMessageToSWF("ARRAY_OF_STRINGS=b"), kStatusOK);
-  EXPECT_EQ(fake.streams.back().notifyData, &again);
-}
-
-TEST_F(FlashPluginTest, RefusedStreamShutdownAndDestructionStopTheMessage) {
-  ASSERT_EQ(start(), kStatusOK);
-  int request = 0;
-  backChannelRequest(&request);
+  fake.onDestroyStream = nullptr;  // a refused stream, shutting down and destruction stop the message
   fake.newStreamError = NPERR_GENERIC_ERROR;
   EXPECT_EQ(plugin->sendMessageToSWF("ARRAY_OF_STRINGS=x"), NPERR_GENERIC_ERROR);
   EXPECT_FALSE(plugin->m_backChannelStreamReady);
@@ -351,116 +178,108 @@ TEST_F(FlashPluginTest, RefusedStreamShutdownAndDestructionStopTheMessage) {
   plugin->m_backChannelStreamReady = true;
   plugin->m_shutdownCurrentPlugin = true;
   EXPECT_EQ(plugin->sendMessageToSWF("ARRAY_OF_STRINGS=x"), kStatusOutOfMemory);
-  EXPECT_EQ(fake.writeCalls, 1);  // only the movie
+  EXPECT_EQ(fake.writeCalls, 3);  // the movie and the two messages
   plugin->m_shutdownCurrentPlugin = false;
   plugin->destroy();
   EXPECT_EQ(plugin->sendMessageToSWF("ARRAY_OF_STRINGS=x"), kStatusOutOfMemory);
   EXPECT_TRUE(plugin->m_commandQueue.empty()) << "nor queued";
 }
 
-// ---- Synchronous calls ----
-
-TEST_F(FlashPluginTest, SyncMessageInvokesTheMethodWithOneStringArgument) {
-  fake.methodNames = {"zApplication.onEventSync"};
-  fake.invokeAnswer = "<true/>";
-  ASSERT_EQ(start(false), kStatusOK);
-  NPVariant result{};
-  plugin->sendSyncMessage("zApplication.onEventSync", "<array/>", &result);
-  ASSERT_EQ(fake.invokeCalls.size(), 1u);
-  EXPECT_EQ(fake.invokeCalls[0].method, "zApplication.onEventSync");
-  EXPECT_EQ(fake.invokeCalls[0].stringArgs, std::vector<std::string>{"<array/>"});
-  EXPECT_EQ(fake.getValueCalls, std::vector<int>{15});
-  ASSERT_EQ(result.type, NPVariantType_String);
-  EXPECT_EQ(std::string(result.value.stringValue.UTF8Characters, result.value.stringValue.UTF8Length), "<true/>");
-  releaseVariantValue(&result);
-
-  plugin->sendSyncMessageWrap("zApplication.other", "<array/>");  // unknown method
-  EXPECT_EQ(fake.hasMethodCalls, 2);
-  EXPECT_EQ(fake.invokeCalls.size(), 1u);
-}
-
-TEST_F(FlashPluginTest, SyncMessageWithoutGetValueOrObjectDoesNothing) {
-  fake.methodNames = {"m"};
-  fake.getValueError = NPERR_GENERIC_ERROR;
-  ASSERT_EQ(start(false), kStatusOK);
-  plugin->sendSyncMessageWrap("m", "p");
-  fake.funcs.getvalue = nullptr;
-  ASSERT_EQ(start(false), kStatusOK);
-  plugin->sendSyncMessageWrap("m", "p");
-  EXPECT_EQ(fake.getValueCalls.size(), 1u);
-  EXPECT_TRUE(fake.invokeCalls.empty());
-}
-
-// ---- The command relay ----
-
-std::string relayScript(const std::string& arguments) {
-  return "try { __flash__toXML(KW_Comm([" + arguments + "])) ; } catch (e) { \"<undefined/>\"; }";
-}
-
-TEST_F(FlashPluginTest, RelayToAMovieWindowCallsItsMethodAndToAWebWindowRunsItsScript) {
+// The relay's text is parsed in mac/commands; here where the call goes.
+TEST_F(FlashPluginTest, RelayCallsAMovieMethodRunsAPageScriptAndDropsTheRest) {
+  const auto relay = [&](const char* method, const std::string& target, const std::string& argument) {
+    return "try { __flash__toXML(KW_Comm([\"zApplication\",\"" + std::string(method) + "\"," + target + ",\"" +
+           argument + "\"])) ; } catch (e) { \"<undefined/>\"; }";
+  };
   fake.methodNames = {"zApplication.ping"};
-  fake.invokeAnswer = "<string>pong</string>";
   ASSERT_EQ(start(false), kStatusOK);
   plugin->fType = kPluginTypeFlash;
+  const std::string self = std::to_string(registry.identityOf(plugin.get()));
   NPVariant result{};
-  plugin->SendCommmand(relayScript("\"zApplication\",\"ping\"," + std::to_string(identity()) + ",\"<a x=\\\"1\\\"/>\""),
-                       &result);
+  plugin->SendCommmand(relay("ping", self, "<a/>"), &result);
   ASSERT_EQ(fake.invokeCalls.size(), 1u);
   EXPECT_EQ(fake.invokeCalls[0].method, "zApplication.ping");
-  EXPECT_EQ(fake.invokeCalls[0].stringArgs, std::vector<std::string>{"<a x=\"1\"/>,"});
-  EXPECT_EQ(result.type, NPVariantType_String);
+  EXPECT_EQ(fake.invokeCalls[0].stringArgs, std::vector<std::string>{"<a/>,"});
+  EXPECT_EQ(result.type, NPVariantType_String) << "the caller's result";
   releaseVariantValue(&result);
-
+  plugin->SendCommmand(relay("pong", self, "x"), nullptr);  // a method the movie lacks
+  EXPECT_EQ(fake.getValueCalls, (std::vector<int>{15, 15}));
   plugin->fType = kPluginTypeWeb;  // the page's script sits between 109 and 28 characters of padding
-  const std::string argument = std::string(109, 'h') + "alert(1)" + std::string(27, 't');
-  plugin->SendCommmand(relayScript("\"a\",\"b\"," + std::to_string(identity()) + ",\"" + argument + "\""), nullptr);
+  plugin->SendCommmand(relay("ping", self, std::string(109, 'h') + "alert(1)" + std::string(27, 't')), nullptr);
   EXPECT_EQ(window.scripts, std::vector<std::string>{"alert(1)"});
-  EXPECT_EQ(fake.invokeCalls.size(), 1u);
-}
-
-TEST_F(FlashPluginTest, RelayToOtherKindsUnknownOrDestroyedTargetsIsLoggedOrDropped) {
-  fake.methodNames = {"a.b"};
-  ASSERT_EQ(start(false), kStatusOK);
-  const std::string toSelf = relayScript("\"a\",\"b\"," + std::to_string(identity()) + ",\"x\"");
   ScopedLogCapture log;
   plugin->fType = 0x6F746872;  // 'othr'
-  plugin->SendCommmand(toSelf, nullptr);
+  plugin->SendCommmand(relay("ping", self, "x"), nullptr);
   plugin->fType = kPluginTypeFlash;
-  plugin->SendCommmand(relayScript("\"a\",\"b\",999,\"x\""), nullptr);
-  plugin->SendCommmand(relayScript("\"a\",\"b\""), nullptr);  // too few pieces
+  plugin->SendCommmand(relay("ping", "999", "x"), nullptr);
   plugin->destroy();
-  plugin->SendCommmand(toSelf, nullptr);
-  EXPECT_TRUE(fake.invokeCalls.empty());
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{"js sent to non js client window", "invalid command"}));
+  plugin->SendCommmand(relay("ping", self, "x"), nullptr);
+  EXPECT_EQ(fake.invokeCalls.size(), 1u);
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"js sent to non js client window"});
 }
 
-// ---- Tear-down ----
-
-TEST_F(FlashPluginTest, DestroyTagsTheObjectNutsAndDestroysTheInstanceOnceEvenFromInsideNPPDestroy) {
+TEST_F(FlashPluginTest, InstanceIsDestroyedOnceEvenFromInsideNPPDestroy) {
   ASSERT_EQ(start(), kStatusOK);
+  ASSERT_EQ(start(), kStatusOK);  // deleting the first one destroyed it
+  EXPECT_EQ(fake.destroyCalls, 1);
   fake.onDestroy = [&](NPP) { plugin->destroy(); };
   plugin->destroy();
-  EXPECT_EQ(plugin->sanityCheck, kPluginNuts);
-  EXPECT_FALSE(plugin->isSane());
   EXPECT_TRUE(plugin->m_shutdownCurrentPlugin);
-  EXPECT_EQ(fake.destroyCalls, 1);
-  EXPECT_EQ(fake.destroyedInstance, plugin->instance());
-  fake.onDestroy = nullptr;
-  plugin->destroy();
-  plugin.reset();
-  EXPECT_EQ(fake.destroyCalls, 1);
-}
-
-TEST_F(FlashPluginTest, DeletingTheObjectDestroysItAndTellsTheRegistry) {
-  ASSERT_EQ(start(), kStatusOK);
-  ASSERT_EQ(start(), kStatusOK);  // the first one goes, the second stays
-  const uint32_t id = identity();
-  const FlashPlugin* gone = plugin.get();
+  EXPECT_EQ(fake.destroyCalls, 2);
   plugin.reset();
   EXPECT_EQ(fake.destroyCalls, 2);
-  EXPECT_FALSE(registry.isAValidNsPlugin(gone));
-  EXPECT_EQ(registry.pluginForIdentity(id), nullptr);
-  EXPECT_EQ(registry.count(), 0u) << "forgotten even as the last one";
+}
+
+using StreamDataTest = test::InstanceTest;
+
+TEST_F(StreamDataTest, NewRecordCarriesItsOwnUrlWithoutOnePairOfQuotesAndARequestOfItsPlugin) {
+  plugin->fMovieSpec = "/movies/intro.swf";
+  auto record = StreamData::create(*plugin, "'KW://KW_zSystem.getUserName'", false, syncNotifyData());
+  ASSERT_TRUE(record && record->cocoaInterfaceData);
+  EXPECT_EQ(record->url, "KW://KW_zSystem.getUserName");
+  EXPECT_EQ(record->theStream.url, record->url.c_str());
+  EXPECT_EQ(record->cocoaInterfaceData->requester, plugin.get());
+  EXPECT_EQ(record->cocoaInterfaceData->movieSpec, "/movies/intro.swf");
+  record->postData = {'a', 0};
+  record->release();  // frees the request and the POST copy; the tag and the URL stay
+  EXPECT_EQ(record->cocoaInterfaceData, nullptr);
+  EXPECT_TRUE(record->postData.empty());
+  EXPECT_TRUE(record->isLive());
+  EXPECT_STREQ(record->theStream.url, "KW://KW_zSystem.getUserName");
+  const std::pair<const char*, const char*> cases[] = {
+      {"\"KW://KW_a\"", "KW://KW_a"}, {"\"\"x\"\"", "\"x\""}, {"\"\"", ""},
+      {"\"KW://KW_a", "\"KW://KW_a"}, {"'KW://KW_a\"", "'KW://KW_a\""}, {"\"", "\""}};
+  for (const auto& [given, stored] : cases) {
+    EXPECT_EQ(StreamData::create(*plugin, given, true, nullptr)->url, stored) << given;
+  }
+  fake.funcs.newstream = nullptr;  // a plug-in that cannot take streams gets no records
+  host->bind(fake.entryPoints());
+  EXPECT_EQ(StreamData::create(*plugin, "http://example.com/", true, nullptr), nullptr);
+}
+
+// Nothing in the product loads URLs through it yet; the rules a loader relies on.
+TEST_F(StreamDataTest, WriteProcedureWritesBlocksAtOffsetZeroUntilThePluginOrItsInstanceFails) {
+  const uint8_t bytes[] = {1, 2, 3};
+  auto record = openRequest(*plugin, "http://example.com/a.txt", nullptr);
+  EXPECT_EQ(writeProcedure(bytes, 2, record.get()), kStatusOK);
+  EXPECT_EQ(writeProcedure(bytes + 2, 1, record.get()), kStatusOK);
+  EXPECT_EQ(streamOf(*record)->bytes, (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(streamOf(*record)->offsets, (std::vector<int32_t>{0, 0}));
+  fake.writeAnswer = -5;  // a refused write
+  EXPECT_EQ(writeProcedure(bytes, 2, record.get()), kStatusWriteFailed);
+  fake.writeReadyAnswer = 0;  // not ready: the block is dropped, the record goes on
+  EXPECT_EQ(writeProcedure(bytes, 2, record.get()), kStatusOK);
+  EXPECT_FALSE(record->finished);
+  record->sanityCheck = 0;  // a dead record
+  EXPECT_EQ(writeProcedure(bytes, 1, record.get()), kStatusWriteFailed);
+  record->sanityCheck = kStreamDataMarker;
+  plugin->m_shutdownCurrentPlugin = true;
+  EXPECT_EQ(writeProcedure(bytes, 1, record.get()), kStatusWriteFailed);
+  EXPECT_TRUE(record->finished);
+  plugin->destroy();  // an owner that is gone, shutting down or not
+  plugin->m_shutdownCurrentPlugin = false;
+  EXPECT_EQ(writeProcedure(bytes, 1, record.get()), kStatusWriteFailed);
+  EXPECT_EQ(fake.writeCalls, 3);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The plug-in host every host, bridge and end-to-end test runs on: a virtual
-// run loop, notifications, sim desktop services, the real registry, the fake
-// plug-in and recording stand-ins for commands, URL loading, closing and windows.
+// The plug-in host every host, bridge and end-to-end test runs on: the
+// product's assembly on a virtual run loop, the fake plug-in and recording
+// stand-ins for commands, URL loading, closing and windows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,10 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "mac/app/PluginRegistry.h"
-#include "mac/platform/DesktopServices.h"
-#include "mac/platform/NotificationCenter.h"
-#include "mac/platform/RunLoop.h"
+#include "mac/app/HostAssembly.h"
 #include "mac/pluginhost/FlashPlugin.h"
 #include "mac/pluginhost/HostInterfaces.h"
 #include "mac/pluginhost/PluginHost.h"
@@ -62,38 +59,24 @@ class RecordingUrlLoader : public UrlLoader {
   std::vector<Post> posts;
 };
 
-// closeThisWindow:: notes the window and the time, then runs `then` (if set).
+// closeThisWindow:: notes the window and the time on the current host's run
+// loop, then runs `then` (if set).
 class RecordingCloser : public WindowCloser {
  public:
-  explicit RecordingCloser(RunLoop& loop) : loop_(loop) {}
   void closeThisWindow(PluginWindow* window) override {
-    closed.emplace_back(window, loop_.now());
+    closed.emplace_back(window, PluginHost::current().services().runLoop->now());
     if (then) then(window);
   }
   std::vector<std::pair<PluginWindow*, double>> closed;
   std::function<void(PluginWindow*)> then;
-
- private:
-  RunLoop& loop_;
 };
 
-// Members go in reverse order: instances made by tests first, then the host,
-// the fake plug-in, the registry and the run loop.
+// The product's host assembly with the fake plug-in and recording stand-ins
+// for commands, URL loading and closing. The fake and the recorders outlive
+// the host; instances made by tests go first.
 class TestHost : public ::testing::Test {
  public:
-  HostServices services() {
-    HostServices services;
-    services.runLoop = &runLoop;
-    services.notifications = &notifications;
-    services.alerts = &alerts;
-    services.workspace = &workspace;
-    services.application = &application;
-    services.registry = &registry;
-    services.commands = &commands;
-    services.urlLoader = &loader;
-    services.closer = &closer;
-    return services;
-  }
+  HostServices services() { return assembly.services(); }
   // Registers an instance, as the movie view does before starting it.
   void enlist(FlashPlugin& plugin) { notifications.post(notification::kAddNsPluginToList, &plugin); }
 
@@ -120,17 +103,18 @@ class TestHost : public ::testing::Test {
 
   TempDir dir;
   std::filesystem::path appPath = dir.path() / "X.app";
-  RunLoop runLoop{RunLoop::ClockKind::Virtual};
-  NotificationCenter notifications;
-  SimAlertPanels alerts;
-  SimWorkspace workspace;
-  SimApplication application{appPath};
-  PluginRegistry registry{notifications};
+  FakePlugin fake;
   RecordingCommands commands;
   RecordingUrlLoader loader;
-  RecordingCloser closer{runLoop};
-  FakePlugin fake;
-  std::unique_ptr<PluginHost> host = std::make_unique<PluginHost>(services());
+  RecordingCloser closer;
+  HostAssembly assembly{{RunLoop::ClockKind::Virtual, appPath, &commands, &loader, &closer, nullptr}};
+  RunLoop& runLoop = assembly.runLoop;
+  NotificationCenter& notifications = assembly.notifications;
+  SimAlertPanels& alerts = assembly.alerts;
+  SimWorkspace& workspace = assembly.workspace;
+  SimApplication& application = assembly.application;
+  PluginRegistry& registry = assembly.registry;
+  PluginHost* host = &assembly.host();
 };
 
 // A host bound to the fake with one registered projector instance of

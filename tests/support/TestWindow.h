@@ -71,7 +71,7 @@ class MovieHost : public TestHost {
   Movie& openMovie(const char* parameter, FlashPlugin::InitializeArgs args = {}, bool pushWrapper = true,
                    FlashPlugin* parent = nullptr) {
     auto movie = std::make_unique<Movie>();
-    movie->window = std::make_unique<TestWindow>(KW_Commands::Environment{host.get(), &registry, arguments}, parent);
+    movie->window = std::make_unique<TestWindow>(KW_Commands::Environment{host, &registry, arguments}, parent);
     movie->window->commands.setParameter(parameter);
     movie->plugin = std::make_unique<FlashPlugin>(*host, pushWrapper);
     enlist(*movie->plugin);

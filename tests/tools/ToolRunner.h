@@ -1,5 +1,5 @@
-// Helpers for the tools' end-to-end tests: run a real binary through the
-// shell, collect its standard output and exit code, and keep a temporary folder.
+// Helpers for end-to-end tests of the tools: run a real binary through the
+// shell for its standard output and exit code, in a fresh temporary folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,24 +27,21 @@ inline std::string quoted(const std::string& text) {
 
 // Runs `tool` (a binary of the tools folder) with already quoted arguments.
 inline ToolRun runTool(const std::string& tool, const std::string& arguments) {
-  const std::string command =
-      quoted((std::filesystem::path(KW_TOOLS_DIR) / tool).string()) + " " + arguments + " 2>/dev/null";
   ToolRun result;
-  FILE* pipe = popen(command.c_str(), "r");
+  const std::filesystem::path binary = std::filesystem::path(KW_TOOLS_DIR) / tool;
+  FILE* pipe = popen((quoted(binary.string()) + " " + arguments + " 2>/dev/null").c_str(), "r");
   if (pipe == nullptr) return result;
   char buffer[4096];
-  size_t count = 0;
-  while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, count);
+  for (size_t count = 0; (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, count);
   const int status = pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 
-// A fixture with a fresh temporary folder for each test.
 class ToolTest : public ::testing::Test {
  protected:
+  std::string path(const std::string& name) const { return (temp_.path() / name).string(); }
   TempDir temp_;
-  const std::filesystem::path dir_ = temp_.path();
 };
 
 }  // namespace kw::test

@@ -22,22 +22,25 @@ constexpr const char* kUsage =
     "\n"
     "Writes a movie. Its tags, in order: FileAttributes (with --as3 or --wrapper),\n"
     "SetBackgroundColor (with --background or --wrapper), Metadata, DoABC (--as3),\n"
-    "then one frame per --geturl (a DoAction with ActionGetURL, then ShowFrame),\n"
-    "empty frames up to --frames, and End.\n"
+    "then the frames in the order given: one per --geturl (a DoAction with\n"
+    "ActionGetURL, then ShowFrame) and N empty ones per --pause N; then empty\n"
+    "frames up to --frames, and End.\n"
     "\n"
     "  -o OUT.swf             the file to write (replaced atomically)\n"
     "  --compressed           write a CWS movie (zlib body) instead of FWS\n"
     "  --version N            format version, 0..255 (default 10)\n"
     "  --size WxH             movie size in pixels, each 0..65535 (default 550x400)\n"
     "  --rate FPS             frame rate, 0..255.99, stored as 8.8 fixed point (default 12)\n"
-    "  --frames N             frame count, at least the number of --geturl (default: that\n"
-    "                         number, at least 1)\n"
+    "  --frames N             frame count, at least the number of frames given by --geturl\n"
+    "                         and --pause (default: that number, at least 1)\n"
     "  --background RRGGBB    background colour, hexadecimal (default with --wrapper: FFFFFF)\n"
     "  --as3                  mark the movie as ActionScript 3: FileAttributes flag 0x08\n"
     "                         and a placeholder DoABC tag (ABC version only, no code)\n"
     "  --metadata TEXT        a Metadata tag with TEXT\n"
     "  --geturl URL[@TARGET]  a frame whose action loads URL into TARGET (split at the\n"
     "                         last '@'; end with '@' when URL itself contains one)\n"
+    "  --pause N              N empty frames at this point, 1..65535 (a pause of N / FPS\n"
+    "                         seconds before the next --geturl)\n"
     "  --wrapper              a wrapper-like movie: the first two tags are FileAttributes\n"
     "                         and SetBackgroundColor (the 11 bytes a merge drops)\n"
     "  -h, --help             this text\n"
@@ -52,7 +55,8 @@ struct Options {
   bool as3 = false;
   bool wrapper = false;
   std::optional<std::string> metadata;
-  std::vector<std::pair<std::string, std::string>> getURLs;  // url, target
+  // The frames given, in order: a getURL (url, target), or none for an empty frame.
+  std::vector<std::optional<std::pair<std::string, std::string>>> sequence;
 };
 
 struct UsageError {
@@ -116,10 +120,15 @@ Options parseOptions(int argc, char** argv) {
       const std::string_view argument = value();
       const size_t at = argument.rfind('@');
       if (at == std::string_view::npos) {
-        options.getURLs.emplace_back(argument, "");
+        options.sequence.emplace_back(std::pair<std::string, std::string>(argument, ""));
       } else {
-        options.getURLs.emplace_back(argument.substr(0, at), argument.substr(at + 1));
+        options.sequence.emplace_back(
+            std::pair<std::string, std::string>(argument.substr(0, at), argument.substr(at + 1)));
       }
+    } else if (arg == "--pause") {
+      const auto count = parseNumber<uint32_t>(value(), 1, 65535, "pause");
+      if (options.sequence.size() + count > 65535) throw UsageError{"more than 65535 frames"};
+      options.sequence.insert(options.sequence.end(), count, std::nullopt);
     } else if (arg == "--wrapper") {
       options.wrapper = true;
     } else {
@@ -127,8 +136,8 @@ Options parseOptions(int argc, char** argv) {
     }
   }
   if (options.out.empty()) throw UsageError{"-o OUT.swf is required"};
-  if (options.frames && *options.frames < options.getURLs.size()) {
-    throw UsageError{"--frames is smaller than the number of --geturl frames"};
+  if (options.frames && *options.frames < options.sequence.size()) {
+    throw UsageError{"--frames is smaller than the number of --geturl and --pause frames"};
   }
   return options;
 }
@@ -148,9 +157,12 @@ kw::swf::Bytes makeMovie(const Options& options) {
   }
   if (options.metadata) writer.metadata(*options.metadata);
   if (options.as3) writer.doABC(placeholderABC());
-  for (const auto& [url, target] : options.getURLs) writer.doActionGetURL(url, target).showFrame();
-  const size_t frames = options.frames.value_or(std::max<size_t>(options.getURLs.size(), 1));
-  for (size_t frame = options.getURLs.size(); frame < frames; ++frame) writer.showFrame();
+  for (const auto& frame : options.sequence) {
+    if (frame) writer.doActionGetURL(frame->first, frame->second);
+    writer.showFrame();
+  }
+  const size_t frames = options.frames.value_or(std::max<size_t>(options.sequence.size(), 1));
+  for (size_t frame = options.sequence.size(); frame < frames; ++frame) writer.showFrame();
   return writer.end().build();
 }
 

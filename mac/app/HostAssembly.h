@@ -1,0 +1,62 @@
+// The plug-in host with everything it talks to, assembled in one place: the run
+// loop, the notification centre, the desktop services, the registry of
+// instances, the command runner and URL loading. The program, the tests and the
+// benchmarks all build their host this way; tests may plug recording stand-ins
+// in for the outward services (commands, URL loading, the window closer).
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "mac/app/PluginRegistry.h"
+#include "mac/commands/CommandRunner.h"
+#include "mac/platform/DesktopServices.h"
+#include "mac/platform/NotificationCenter.h"
+#include "mac/platform/RunLoop.h"
+#include "mac/pluginhost/NotFoundUrlLoader.h"
+#include "mac/pluginhost/PluginHost.h"
+
+namespace kw {
+
+// getMousePosition's answer: the desktop's mouse in global coordinates.
+class DesktopMouseLocator : public MouseLocator {
+ public:
+  MousePoint currentMousePosition() override;
+};
+
+class HostAssembly {
+ public:
+  struct Options {
+    RunLoop::ClockKind clock = RunLoop::ClockKind::Virtual;
+    std::filesystem::path applicationBundle;
+    CommandSink* commands = nullptr;  // none: the command runner
+    UrlLoader* urlLoader = nullptr;   // none: every load answers "not found"
+    WindowCloser* closer = nullptr;   // none until the controller sets itself
+    MouseLocator* mouse = nullptr;    // none: the desktop's mouse
+  };
+
+  explicit HostAssembly(const Options& options);
+  HostAssembly() : HostAssembly(Options{}) {}
+  // The host goes first, while everything it calls still exists.
+  ~HostAssembly() { host_.reset(); }
+  HostAssembly(const HostAssembly&) = delete;
+  HostAssembly& operator=(const HostAssembly&) = delete;
+
+  PluginHost& host() { return *host_; }
+  HostServices& services() { return host_->services(); }
+
+  RunLoop runLoop;
+  NotificationCenter notifications;
+  SimAlertPanels alerts;
+  SimWorkspace workspace;
+  SimApplication application;
+  PluginRegistry registry{notifications};
+  DesktopMouseLocator desktopMouse;
+  CommandRunner runner;
+  NotFoundUrlLoader notFound;
+
+ private:
+  std::unique_ptr<PluginHost> host_;
+};
+
+}  // namespace kw

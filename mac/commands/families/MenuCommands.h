@@ -1,0 +1,14 @@
+// The menu command family (placeholder until it is built).
+#pragma once
+
+#include <memory>
+
+#include "mac/commands/KW_Commands.h"
+#include "mac/commands/families/FamilyServices.h"
+
+namespace kw {
+
+// The family object plugged into every command handler (shared by them).
+std::shared_ptr<CommandFamily> makeMenuCommands(const FamilyServices& services);
+
+}  // namespace kw

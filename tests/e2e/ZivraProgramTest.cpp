@@ -1,0 +1,241 @@
+// zivra-bundle and zivra run as real processes on generated movies: wrong
+// input, the bundle's layout, and a bounded run with trace and snapshot.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mac/platform/PropertyList.h"
+#include "mac/pluginhost/MovieCipher.h"
+#include "tests/support/TempDir.h"
+#include "tools/swf/SwfWriter.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+struct ProcessRun {
+  int status = -1;  // -1: killed at the time-out
+  std::string out, err;
+};
+
+// Runs a program in `dir`, with HOME set to it too, collecting both outputs
+// until it ends; it is killed when it has not ended after `timeout` seconds.
+ProcessRun run(std::vector<std::string> argv, const fs::path& dir, double timeout = 60) {
+  std::vector<std::string> environment{"HOME=" + dir.string()};
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::string_view(*entry).substr(0, 5) != "HOME=") environment.emplace_back(*entry);
+  }
+  auto pointers = [](std::vector<std::string>& texts) {
+    std::vector<char*> out;
+    for (auto& text : texts) out.push_back(text.data());
+    out.push_back(nullptr);
+    return out;
+  };
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers(argv).data(),
+                                  pointers(environment).data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  ProcessRun result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* texts[2] = {&result.out, &result.err};
+  using std::chrono::milliseconds;
+  for (int openPipes = spawned == 0 ? 2 : 0; openPipes > 0;) {
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    if (poll(fds, 2, static_cast<int>(left.count())) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t count = read(fds[i].fd, buffer, sizeof buffer);
+      if (count > 0) {
+        texts[i]->append(buffer, static_cast<size_t>(count));
+      } else {
+        fds[i].fd = -1;
+        --openPipes;
+      }
+    }
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  if (spawned != 0) return result;
+  const bool timedOut = fds[0].fd >= 0 || fds[1].fd >= 0;
+  if (timedOut) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!timedOut && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+// The whole file in one read (the program is tens of megabytes).
+Bytes bytesOf(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  Bytes bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0).read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
+Bytes text(std::string_view characters) { return Bytes(characters.begin(), characters.end()); }
+
+std::optional<kw::PlistValue> value(const std::optional<kw::PlistValue>& plist, const char* key) {
+  const kw::PlistValue* found = plist ? plist->find(key) : nullptr;
+  return found ? std::optional(*found) : std::nullopt;
+}
+
+class ZivraProgram : public ::testing::Test {
+ protected:
+  // A 320 x 240 movie at 20 fps: it sizes its window, waits, and quits.
+  ZivraProgram() {
+    kw::swf::MovieHeader header;
+    header.frame = {0, 320 * 20, 0, 240 * 20};
+    header.frameRate = kw::swf::fixed88(20);
+    kw::swf::SwfWriter writer(header);
+    writer.setBackgroundColor(0x336699);
+    writer.doActionGetURL("KW://KW_zWindow.setSize?windowID=0&width=300&height=200", "").showFrame();
+    for (int frame = 0; frame < 4; ++frame) writer.showFrame();
+    movieBytes = writer.doActionGetURL("KW://KW_zApplication.quit", "").showFrame().end().build();
+    movie = temp.write("show.swf", movieBytes);
+  }
+  ProcessRun bundle(std::vector<std::string> args) {
+    args.insert(args.begin(), KW_ZIVRA_BUNDLE);
+    return run(args, dir);
+  }
+
+  kw::test::TempDir temp;
+  const fs::path dir = temp.path();
+  Bytes movieBytes;
+  fs::path movie;
+};
+
+TEST_F(ZivraProgram, WrongInputEndsWithStatusTwoAndAMessage) {
+  const std::string good = (dir / "Good.app").string();
+  ASSERT_EQ(bundle({movie, "-o", good}).status, 0);
+  fs::create_directories(dir / "Empty.app" / "Contents");
+  const std::string script = temp.write("input.txt", text("0 move 1 1\n1 jump\n")).string();
+  const std::string notMovie = temp.write("text.swf", Bytes(64, 'x')).string();
+  const struct {
+    std::vector<std::string> argv;
+    std::string message;
+  } cases[] = {
+      {{KW_ZIVRA_BUNDLE}, "zivra-bundle: no movie given"},
+      {{KW_ZIVRA_BUNDLE, movie, "-o", "x.app", "--frobnicate"}, "unknown option \"--frobnicate\""},
+      {{KW_ZIVRA_BUNDLE, movie, "-o", "x.app", "--setting", "=1"}, "bad setting \"=1\" (KEY=VALUE)"},
+      {{KW_ZIVRA_BUNDLE, notMovie, "-o", "x.app"}, notMovie + " is not a movie"},
+      {{KW_ZIVRA_BUNDLE, movie, "-o", "x.bundle"}, "the output must be named Name.app"},
+      {{KW_ZIVRA_BUNDLE, movie, "-o", "x.app", "--zivra", notMovie + ".none"}, "no zivra program at"},
+      {{KW_ZIVRA_PROGRAM}, "zivra: the program is not inside a bundle"},
+      {{KW_ZIVRA_PROGRAM, "--bundle", good, "--run-for", "soon"}, "bad --run-for \"soon\""},
+      {{KW_ZIVRA_PROGRAM, "--bundle", (dir / "None.app").string()}, "no application bundle at"},
+      {{KW_ZIVRA_PROGRAM, "--bundle", (dir / "Empty.app").string()}, "has no movie"},
+      {{KW_ZIVRA_PROGRAM, "--bundle", good, "--input", script}, script + ": line 2: "},
+  };
+  for (const auto& c : cases) {
+    const ProcessRun result = run(c.argv, dir);
+    EXPECT_EQ(result.status, 2) << c.message;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "x.app"));
+}
+
+TEST_F(ZivraProgram, BundleHoldsTheProgramTheMovieAndTypedSettingsAndIsReplacedWhole) {
+  const fs::path app = dir / "My Show.app";
+  const fs::path resources = app / "Contents" / "Resources";
+  const fs::path mask = temp.write("shape.png", Bytes(40, 7));
+  ASSERT_EQ(bundle({movie, "-o", app, "--encipher", "--about", movie, "--mask", mask, "--setting", "windowType=3",
+                    "--setting", "mask=NO", "--setting", "dropShadow=-2", "--setting", "zOrder=ABOVEITALL",
+                    "--setting", "chrome=true", "--setting", "windowAlpha=1.5"})
+                .status,
+            0);
+
+  const auto info = kw::readPropertyList(app / "Contents" / "Info.plist");
+  EXPECT_EQ(value(info, "CFBundleExecutable"), kw::PlistValue::string("zivra"));
+  EXPECT_EQ(value(info, "CFBundleIdentifier"), kw::PlistValue::string("org.kw.zivra.My-Show"));
+  EXPECT_EQ(value(info, "CFBundleName"), kw::PlistValue::string("My Show"));
+  const auto prefs = kw::readPropertyList(resources / "prefs.xml");
+  EXPECT_EQ(prefs, kw::PlistValue::dictionary({{"windowType", kw::PlistValue::integer(3)},
+                                               {"mask", kw::PlistValue::boolean(true)},
+                                               {"maskName", kw::PlistValue::string("shape.png")},
+                                               {"dropShadow", kw::PlistValue::integer(-2)},
+                                               {"zOrder", kw::PlistValue::string("ABOVEITALL")},
+                                               {"chrome", kw::PlistValue::boolean(true)},
+                                               {"windowAlpha", kw::PlistValue::string("1.5")}}));
+
+  Bytes stored = bytesOf(resources / "zvdata.zve");
+  EXPECT_FALSE(kw::isPlainMovie(stored));
+  ASSERT_EQ(kw::movieCipher(stored.data(), stored.data(), stored.size(), 1, kw::CipherDirection::Decipher), 0);
+  EXPECT_EQ(stored, movieBytes);
+  EXPECT_EQ(bytesOf(app / "Contents" / "MacOS" / "zivra"), bytesOf(KW_ZIVRA_PROGRAM));
+  EXPECT_EQ(access((app / "Contents" / "MacOS" / "zivra").c_str(), X_OK), 0);
+  EXPECT_EQ(bytesOf(resources / "RidavOdarez.zve"), bytesOf(KW_WRAPPER_MOVIE));
+  EXPECT_EQ(access((resources / "fpb.plugin" / "Contents" / "MacOS" / "fpb").c_str(), X_OK), 0);
+  EXPECT_EQ(bytesOf(resources / "about.swf"), movieBytes);
+  EXPECT_EQ(bytesOf(resources / "shape.png"), bytesOf(mask));
+
+  // A second run replaces the whole bundle and leaves nothing else behind.
+  ASSERT_EQ(bundle({movie, "-o", app}).status, 0);
+  EXPECT_EQ(bytesOf(resources / "zvdata.zve"), movieBytes);
+  EXPECT_FALSE(fs::exists(resources / "shape.png"));
+  EXPECT_EQ(kw::readPropertyList(resources / "prefs.xml"),
+            kw::PlistValue::dictionary({{"windowAlpha", kw::PlistValue::integer(100)}}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);  // movie, mask, bundle
+}
+
+TEST_F(ZivraProgram, PlaysTheBundleForABoundedTimeWithTraceAndSnapshot) {
+  const fs::path app = dir / "Show.app";
+  ASSERT_EQ(bundle({movie, "-o", app, "--encipher"}).status, 0);
+  const fs::path script = temp.write("input.txt", text("0.2 move 5 5\n"));
+  const ProcessRun result = run({(app / "Contents" / "MacOS" / "zivra").string(), "--run-for", "1.5", "--trace",
+                          "--snapshot", "shot.png", "--input", script},
+                         dir);
+  ASSERT_EQ(result.status, 0) << result.err;
+
+  std::istringstream lines(result.out);
+  const std::regex shape(R"(\d+\.\d{3} (command|reply|event|window) .*)");
+  std::vector<std::string> commands;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(std::regex_match(line, shape)) << line;
+    if (line.find(" command ") != std::string::npos) commands.push_back(line.substr(line.find(" command ") + 9));
+  }
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "KW://KW_zWindow.setSize?windowID=0&width=300&height=200"),
+            commands.end())
+      << result.out;
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "KW://KW_zApplication.quit"), commands.end());
+
+  // A PNG of the main screen, 1440 x 900 (IHDR width and height, big-endian).
+  const Bytes png = bytesOf(dir / "shot.png");
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+  EXPECT_EQ(Bytes(png.begin() + 16, png.begin() + 24), (Bytes{0, 0, 0x05, 0xA0, 0, 0, 0x03, 0x84}));
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+// End-to-end runs of the real kwcmd, swfmake, swfinfo, swfmerge and swfcipher
+// binaries: the exact lines they print, the bytes they write, their exit codes.
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "mac/pluginhost/MovieCipher.h"
+#include "mac/pluginhost/MovieMerger.h"
+#include "tests/support/SwfTestMovies.h"
+#include "tests/tools/ToolRunner.h"
+#include "tools/swf/SwfWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using kw::test::quoted;
+using kw::test::runTool;
+using kw::test::ToolRun;
+
+std::string kwcmd(const std::string& arguments) {
+  const ToolRun run = runTool("../kwcmd/kwcmd", arguments);
+  EXPECT_EQ(run.exitCode, 0) << arguments;
+  return run.out;
+}
+
+TEST(Kwcmd, ParsePrintsTheWholeRecordInOrderWithItsOwnOptionsAndEveryByteEscaped) {
+  EXPECT_EQ(kwcmd("parse " + quoted("KW://KW_zWindow.setSize?windowID=0&width=400&height=300")),
+            "{\"status\":7089,\"functionNumber\":309,\"windowID\":0,\"listForm\":false,"
+            "\"synchronous\":false,\"resultIsText\":false,\"resultIsBoolean\":false,"
+            "\"resultIsNumber\":false,\"resultIsPoint\":false,\"resultIsString\":false,"
+            "\"completed\":false,\"deadline\":300,\"stringParam1\":\"\",\"stringParam2\":null,"
+            "\"stringParam3\":null,\"stringParam4\":null,\"stringParam5\":null,\"stringParam6\":null,"
+            "\"intParam1\":400,\"intParam2\":300,\"intParam3\":0,\"intParam4\":0,"
+            "\"boolParam1\":false,\"boolParam2\":false,\"boolParam3\":false}\n");
+  // Each request's output holds the given JSON fragment.
+  const std::pair<std::string, std::string> rows[] = {
+      {"--ftp-status -36 " + quoted("KW://KW_zFTP.simpleGet?serverNameOrIP=h"), "{\"status\":-36,"},
+      // A decoded byte that is not UTF-8 still gives a valid JSON line.
+      {quoted("KW://KW_trace?msg=%E9t%E9"), R"("stringParam1":"\u00e9t\u00e9")"}};
+  for (const auto& [arguments, fragment] : rows) {
+    const std::string out = kwcmd("parse " + arguments);
+    EXPECT_NE(out.find(fragment), std::string::npos) << out;
+  }
+}
+
+TEST(Kwcmd, EvalEncodeEventAndMalformedCommandLines) {
+  EXPECT_EQ(kwcmd("eval " + quoted("try { __flash__toXML(KW_call(\"KW://KW_zSystem.getUserName\")) ; } "
+                                   "catch (e) { \"<undefined/>\"; }")),
+            "{\"kind\":\"call\",\"request\":\"KW://KW_zSystem.getUserName\",\"result\":null}\n");
+  EXPECT_EQ(kwcmd("eval " + quoted("alert(1)")), "{\"kind\":\"other\",\"request\":null,\"result\":null}\n");
+  EXPECT_EQ(kwcmd("encode tilde a " + quoted("b&c")), "a~!b%26c~!\n");
+  EXPECT_EQ(kwcmd("event text zWindow onMinimized"), "ARRAY_OF_STRINGS=zWindow~!onMinimized\n");
+  for (const std::string& arguments : {std::string(), "parse " + quoted("http://x"), std::string("encode nope a")}) {
+    EXPECT_EQ(runTool("../kwcmd/kwcmd", arguments).exitCode, 2) << arguments;
+  }
+}
+
+class SwfTools : public kw::test::ToolTest {
+ protected:
+  void write(const std::string& name, const Bytes& bytes) { temp_.write(name, bytes); }
+  Bytes read(const std::string& name) const {
+    const std::string text = kw::test::readFile(path(name));
+    return Bytes(text.begin(), text.end());
+  }
+  // Runs `tool` with `arguments`, where each "{NAME}" stands for a file of the folder.
+  ToolRun run(const std::string& tool, const std::string& arguments) {
+    return runTool(tool, std::regex_replace(arguments, std::regex("\\{([^}]*)\\}"), "'" + path("") + "$1'"));
+  }
+};
+
+TEST_F(SwfTools, InfoPrintsOneLinePerFileWithTheHeaderMakeWroteOrTheStatus) {
+  ASSERT_EQ(
+      run("swfmake", "-o {plain.swf} --version 9 --size 550x400 --rate 12.5 --frames 3 --background 336699").exitCode,
+      0);
+  ASSERT_EQ(
+      run("swfmake", "-o {as3.swf} --compressed --as3 --size 800x600 --metadata " + std::string(3000, 'x')).exitCode,
+      0);
+  write("truncated.swf", {'F', 'W', 'S', 0x0a, 0x10});
+  const ToolRun info = run("swfinfo", "{plain.swf} {as3.swf} {missing.swf} {truncated.swf} {}");
+  EXPECT_EQ(info.exitCode, 1) << "one failed";
+  EXPECT_EQ(info.out,
+            "{\"status\":0,\"signature\":\"FWS\",\"version\":9,\"top\":0,\"left\":0,\"bottom\":400,"
+            "\"right\":550,\"frameRate\":12,\"frameCount\":3,\"backgroundColor\":3368601,\"as3\":false}\n"
+            "{\"status\":0,\"signature\":\"CWS\",\"version\":10,\"top\":0,\"left\":0,\"bottom\":600,"
+            "\"right\":800,\"frameRate\":12,\"frameCount\":1,\"backgroundColor\":null,\"as3\":true}\n"
+            "{\"status\":-43,\"signature\":null,\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
+            "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n"
+            "{\"status\":-39,\"signature\":\"FWS\",\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
+            "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n"
+            "{\"status\":-36,\"signature\":null,\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
+            "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n");
+  EXPECT_EQ(run("swfinfo", "{plain.swf}").exitCode, 0);
+  EXPECT_EQ(run("swfinfo", "").exitCode, 2);
+}
+
+TEST_F(SwfTools, MakeWritesTheWritersBytesAndRejectsBadUsageKeepingTheOldFile) {
+  ASSERT_EQ(run("swfmake",
+                "-o {geturl.swf} --wrapper --background 102030 --geturl KW://KW_zWindow.getSize@_self"
+                " --geturl http://example.org/a@b@ --frames 4")
+                .exitCode,
+            0);
+  kw::swf::SwfWriter expected = kw::swf::SwfWriter::wrapperLike(kw::swf::MovieHeader{}, 0, 0x102030);
+  expected.doActionGetURL("KW://KW_zWindow.getSize", "_self").showFrame();
+  expected.doActionGetURL("http://example.org/a@b", "").showFrame();
+  EXPECT_EQ(read("geturl.swf"), expected.showFrame().showFrame().end().build()) << "split at the last '@'";
+
+  write("kept.swf", {'o', 'l', 'd'});
+  for (const char* options : {"--size 550", "--size 550x-1", "--rate 300", "--background 12345", "--background GG0000",
+                              "--version 256", "--frames 1 --geturl a --geturl b", "--bogus", "--frames"}) {
+    EXPECT_EQ(run("swfmake", std::string("-o {kept.swf} ") + options).exitCode, 2) << options;
+  }
+  EXPECT_EQ(run("swfmake", "").exitCode, 2) << "no output file";
+  EXPECT_EQ(read("kept.swf"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(run("swfmake", "-o {no-such-dir/x.swf}").exitCode, 1);
+}
+
+TEST_F(SwfTools, MergeAndCipherWriteWhatTheMergerAndTheCipherGive) {
+  const Bytes wrapper = kw::test::wrapperMovie();
+  const Bytes movie = kw::test::userMovie(true).build();
+  write("wrapper.swf", wrapper);
+  write("movie.swf", movie);
+  const ToolRun merged = run("swfmerge", "--wrapper {wrapper.swf} --movie {movie.swf} -o {merged.swf}");
+  EXPECT_EQ(merged.exitCode, 0);
+  EXPECT_EQ(merged.out, "status 0\n");
+  EXPECT_EQ(std::optional(read("merged.swf")), kw::mergeMovie(wrapper, movie, true).written);
+
+  Bytes enciphered(movie.size());
+  ASSERT_EQ(kw::movieCipher(movie.data(), enciphered.data(), movie.size(), 1, kw::CipherDirection::Encipher),
+            kw::kStatusOK);
+  ASSERT_EQ(run("swfcipher", "--encipher {movie.swf} -o {movie.zve}").exitCode, 0);
+  EXPECT_EQ(read("movie.zve"), enciphered);
+  ASSERT_EQ(run("swfcipher", "--decipher {movie.zve} -o {movie.back}").exitCode, 0);
+  EXPECT_EQ(read("movie.back"), movie);
+
+  // Enciphered inputs merge alike; without the wrapper flag the movie is only
+  // deciphered, still compressed.
+  ASSERT_EQ(run("swfcipher", "{wrapper.swf} --encipher -o {wrapper.zve}").exitCode, 0);
+  EXPECT_EQ(run("swfmerge", "--wrapper {wrapper.zve} --movie {movie.zve} -o {enciphered.swf}").out, "status 0\n");
+  EXPECT_EQ(read("enciphered.swf"), read("merged.swf"));
+  EXPECT_EQ(run("swfmerge", "--movie {movie.zve} --no-wrapper -o {passed.swf}").out, "status 0\n");
+  EXPECT_EQ(read("passed.swf"), movie);
+}
+
+TEST_F(SwfTools, MergeAndCipherFailuresReportTheStatusAndWriteOnlyWhatTheMergerWrites) {
+  write("wrapper.swf", kw::test::wrapperMovie());
+  write("short.swf", {'F', 'W', 'S', 9, 40, 0, 0, 0, 0x78});
+  write("tiny.zve", {'a', 'b', 'c', 'd', 'e'});
+  const ToolRun malformed = run("swfmerge", "--wrapper {wrapper.swf} --movie {short.swf} -o {m.out}");
+  EXPECT_EQ(malformed.exitCode, 1);
+  EXPECT_EQ(malformed.out, "status -3\n");
+  // A short enciphered movie: 1302, and written as it is only without the wrapper flag.
+  EXPECT_EQ(run("swfmerge", "--wrapper {wrapper.swf} --movie {tiny.zve} -o {w.out}").out, "status 1302\n");
+  const ToolRun unwrapped = run("swfmerge", "--movie {tiny.zve} --no-wrapper -o {u.out}");
+  EXPECT_EQ(unwrapped.exitCode, 1);
+  EXPECT_EQ(unwrapped.out, "status 1302\n");
+  EXPECT_EQ(read("u.out"), read("tiny.zve"));
+  EXPECT_EQ(run("swfcipher", "--decipher {tiny.zve} -o {c.out}").exitCode, 1) << "under 8 bytes";
+  for (const char* name : {"m.out", "w.out", "c.out"}) EXPECT_FALSE(fs::exists(path(name))) << name;
+
+  // Wrong usage and unreadable files.
+  EXPECT_EQ(run("swfmerge", "--movie {tiny.zve}").exitCode, 2);
+  EXPECT_EQ(run("swfmerge", "--wrapper {missing.swf} --movie {tiny.zve} -o {x.out}").exitCode, 2);
+  EXPECT_EQ(run("swfcipher", "{tiny.zve} -o {y.out}").exitCode, 2);
+  const ToolRun help = run("swfmerge", "--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("status N"), std::string::npos);
+}
+
+}  // namespace
