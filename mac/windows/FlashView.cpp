@@ -336,6 +336,9 @@ void FlashView::processEvent() {
     eventToSend = globalEvent;
     globalEvent.what = kNullEventKind;
     deliver(eventToSend);
+    // The plug-in may have drawn into the port: the window's picture of it
+    // is redrawn at the next display.
+    setNeedsDisplay();
   }
   if (fgQuitting) cancelTimer();
 }
