@@ -25,7 +25,7 @@ ctest --preset debug --timeout 300 -R '^wine\.' --repeat until-pass:2
 
 # Short fuzzing runs over the parsers and movie readers.
 fuzz_seconds=${KW_FUZZ_SECONDS:-20}
-fuzzers=(fuzz_parser fuzz_recogniser fuzz_probe fuzz_merger fuzz_netutil fuzz_package)
+fuzzers=(fuzz_parser fuzz_recogniser fuzz_probe fuzz_merger fuzz_netutil fuzz_package fuzz_inputscript)
 cmake --preset fuzz
 cmake --build --preset fuzz --target "${fuzzers[@]}"
 for fuzzer in "${fuzzers[@]}"; do
