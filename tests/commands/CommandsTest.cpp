@@ -78,7 +78,6 @@ TEST(RequestReaders, LeadingIntegersMovieTextsListItemsAndNamedParameters) {
   }
   ASSERT_EQ(readStringParameter("c?t=ok&u=%", "t", s), kStatusOK);  // a bad escape behind the value
   EXPECT_EQ(s, "ok");
-
   // Booleans: "true" in any case as the first four letters, or a non-zero number.
   const std::pair<const char*, uint8_t> booleans[] = {{"TRUE", 1}, {"trueish", 1}, {"-1", 1}, {"yes", 0},
                                                       {"0", 0},    {"", 0},        {"tru&", 0}, {"tr", 0}};
@@ -247,7 +246,6 @@ TEST_F(CommandParserTest, ExtrasOfMouseTextDownloadFileAndTransferCommands) {
     ASSERT_EQ(url(text), kStatusRunCommand);
     EXPECT_EQ(record->deadlineTicks, deadline) << text;
   }
-
   // simpleGet / simplePut read their parameters and start the transfer.
   ASSERT_EQ(url("zFTP.simpleGet?userAgent=ua&serverNameOrIP=ftp.example&username=bob&password=pw"
                 "&serverPath=/a&hardDrivePath=/b&replaceFileIfItExists=true"),
