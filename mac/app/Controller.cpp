@@ -21,6 +21,7 @@
 #include "mac/pluginhost/FlashPlugin.h"
 #include "mac/pluginhost/PluginHost.h"
 #include "mac/windows/CustomWindow.h"
+#include "mac/windows/TextEntryWindow.h"
 
 namespace kw {
 
@@ -83,6 +84,12 @@ Controller::Controller(WindowServices services, PluginRegistry& registry)
       erase(webWindowList_, static_cast<void*>(pluginWindowOf(object)));
     }));
   }
+  // The text entry window is made at its first entry, so that it takes no
+  // window number and stays out of the window lists until it is needed.
+  enteringText = [this](const std::any& event) {
+    if (!textWindow_ && services_.desktop != nullptr) textWindow_ = std::make_unique<TextEntryWindow>(*services_.desktop);
+    if (textWindow_) textWindow_->enteringText(event);
+  };
   gMainController = this;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "mac/commands/families/FamilyServices.h"
 #include "mac/platform/Desktop.h"
 #include "mac/platform/NotificationCenter.h"
 #include "mac/pluginhost/HostInterfaces.h"
@@ -25,8 +26,9 @@ namespace kw {
 
 class MenuItem;
 class PluginRegistry;
+class TextEntryWindow;
 
-class Controller : public ApplicationDelegate, public WindowCloser {
+class Controller : public ApplicationDelegate, public WindowCloser, public ProjectorWindows {
  public:
   // init: registers the six registry notifications and becomes the main
   // controller. `services.closer` is set to the controller.
@@ -46,7 +48,9 @@ class Controller : public ApplicationDelegate, public WindowCloser {
   void awakeFromNib();
 
   // createWindow:swf:xPosition:...: the new window's instance identity, 0 on failure.
-  uint32_t createWindow(const FlashWindowArgs& args);
+  uint32_t createWindow(const FlashWindowArgs& args) override;
+  // The window commands' projector window: one the controller owns, or nullptr.
+  FlashWindow* projectorWindow(const PluginWindow* window) const override { return ownedWindow(window); }
   // closeThisWindow:: cleanUpParentAndChildren, then releases the window.
   void closeThisWindow(PluginWindow* window) override;
   void enableCaching(bool enable);
@@ -77,6 +81,9 @@ class Controller : public ApplicationDelegate, public WindowCloser {
   // enteringText: (the text entry window): called with the notification's
   // object (a DesktopEvent) once awakeFromNib has registered for it.
   std::function<void(const std::any& event)> enteringText;
+  // The text entry window (textWindow, japaneseText), made by the first entry
+  // that enteringText starts.
+  TextEntryWindow* textWindow() const { return textWindow_.get(); }
 
  private:
   void addWindowToList(FlashWindow* window);
@@ -97,6 +104,7 @@ class Controller : public ApplicationDelegate, public WindowCloser {
   std::vector<void*> webWindowList_;
   std::vector<NotificationCenter::ObserverId> observers_;
   bool isDelegate_ = false;
+  std::unique_ptr<TextEntryWindow> textWindow_;
 };
 
 }  // namespace kw

@@ -145,8 +145,11 @@ ZivraApplication::ZivraApplication(const ZivraOptions& options, Bundle bundle, s
   familyServices.defaults = &defaults_;
   familyServices.workspace = &assembly_.workspace;
   familyServices.arguments = options_.arguments;
-  families_ = std::make_unique<CommandFamilies>(familyServices);
+  // The controller comes first: the window family reaches its windows. The
+  // families are needed only once the controller starts.
   controller_ = std::make_unique<Controller>(services(), assembly_.registry);
+  familyServices.projectorWindows = controller_.get();
+  families_ = std::make_unique<CommandFamilies>(familyServices);
 }
 
 ZivraApplication::~ZivraApplication() {

@@ -86,6 +86,40 @@ class Desktop : public DesktopInput, public ApplicationLifecycle {
   bool displayCaptured = false;
   bool captureFails = false;
 
+  // Display modes of the main display, as the window server lists them
+  // (width, height, bits per pixel, refresh rate). The current mode is the
+  // main screen's size at the current depth and refresh rate; switching to a
+  // listed mode resizes the main screen and tells the application delegate.
+  struct DisplayMode {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t bitsPerPixel = 32;
+    double refreshRate = 60;
+    friend bool operator==(const DisplayMode&, const DisplayMode&) = default;
+  };
+  // The modes a common display offers: several sizes at 32 and 16 bits.
+  static std::vector<DisplayMode> standardDisplayModes();
+  std::vector<DisplayMode> displayModes = standardDisplayModes();
+  DisplayMode currentDisplayMode() const;
+  // False, changing nothing, for a mode not listed or when `displaySwitchFails`.
+  bool switchDisplayMode(const DisplayMode& mode);
+  bool displaySwitchFails = false;
+  uint32_t displayBitsPerPixel = 32;
+  double displayRefreshRate = 60;
+  // Capturing every display for a full-screen switch (fails with
+  // `captureFails`) and releasing them again.
+  bool captureAllDisplays();
+  void releaseAllDisplays();
+
+  // The dock and the cursor: the application icon, the attention requests
+  // made while inactive (true: critical), the cursor's visibility, the
+  // desktop picture and the frontmost process's name.
+  std::shared_ptr<const Image> applicationIcon;
+  std::vector<bool> attentionRequests;
+  bool cursorHidden = false;
+  std::string desktopPicture;
+  std::string frontmostProcess = "zivra";
+
   // Windows: every live window in creation order, and the visible ones from
   // front to back (higher levels first; within a level, the most recently
   // ordered front first, child windows just above their parent).
@@ -171,6 +205,27 @@ class Desktop : public DesktopInput, public ApplicationLifecycle {
   std::optional<std::vector<std::string>> runOpenPanel(const std::vector<std::string>& fileTypes, bool multiple);
   std::deque<std::optional<std::vector<std::string>>> openPanelAnswers;
   std::vector<std::vector<std::string>> openPanelTypes;
+
+  // File panels set up in full (the file commands' open and save panels).
+  // Each shown panel is recorded with the highest level of the visible
+  // windows while it ran, so one can tell whether a window could hide it.
+  struct FilePanel {
+    bool save = false;
+    std::string title;
+    std::string directory;                // the initial folder ("" none)
+    std::string fileName;                 // the initial file name ("" none)
+    std::vector<std::string> fileTypes;   // the allowed (open) or required (save) types
+    bool canChooseFiles = true;
+    bool canChooseDirectories = false;
+    bool multiple = false;
+    int32_t topWindowLevel = 0;           // filled in by the desktop
+  };
+  std::vector<FilePanel> filePanels;
+  // An open panel answered from openPanelAnswers (its types go to openPanelTypes too).
+  std::optional<std::vector<std::string>> runOpenPanel(const FilePanel& panel);
+  // A save panel: the scripted answers are the chosen paths (none: Cancel).
+  std::optional<std::string> runSavePanel(const FilePanel& panel);
+  std::deque<std::optional<std::string>> savePanelAnswers;
 
   // Frames stored under autosave names.
   std::map<std::string, DesktopRect> savedFrames;

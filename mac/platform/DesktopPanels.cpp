@@ -1,6 +1,6 @@
 // The desktop's modal user interface, answered from scripts: context menus
-// (the next scripted choice), print operations (the page is kept) and open
-// panels (the next scripted answer).
+// (the next scripted choice), print operations (the page is kept), open and
+// save panels (the next scripted answer).
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -8,6 +8,7 @@
 #include "mac/platform/Desktop.h"
 #include "mac/platform/Menu.h"
 #include "mac/platform/View.h"
+#include "mac/platform/Window.h"
 
 namespace kw {
 
@@ -29,6 +30,13 @@ MenuItem* findItem(const Menu& menu, const std::string& title, std::set<const Me
 int32_t pageSide(double points) {
   constexpr double kMaxPageSide = 16384;
   return static_cast<int32_t>(std::clamp(std::isnan(points) ? 0.0 : std::floor(points), 0.0, kMaxPageSide));
+}
+
+// The highest level among the visible windows (the normal level without any).
+int32_t topVisibleLevel(const std::vector<Window*>& ordered) {
+  int32_t top = windowLevelForKey(kNormalWindowLevelKey);
+  for (const Window* window : ordered) top = std::max(top, window->level());
+  return top;
 }
 
 }  // namespace
@@ -62,6 +70,25 @@ std::optional<std::vector<std::string>> Desktop::runOpenPanel(const std::vector<
   openPanelAnswers.pop_front();
   // A panel that allows one file cannot answer more.
   if (answer && !multiple && answer->size() > 1) answer->resize(1);
+  return answer;
+}
+
+std::optional<std::vector<std::string>> Desktop::runOpenPanel(const FilePanel& panel) {
+  FilePanel shown = panel;
+  shown.save = false;
+  shown.topWindowLevel = topVisibleLevel(orderedWindows());
+  filePanels.push_back(std::move(shown));
+  return runOpenPanel(panel.fileTypes, panel.multiple);
+}
+
+std::optional<std::string> Desktop::runSavePanel(const FilePanel& panel) {
+  FilePanel shown = panel;
+  shown.save = true;
+  shown.topWindowLevel = topVisibleLevel(orderedWindows());
+  filePanels.push_back(std::move(shown));
+  if (savePanelAnswers.empty()) return std::nullopt;  // no answer: Cancel
+  auto answer = std::move(savePanelAnswers.front());
+  savePanelAnswers.pop_front();
   return answer;
 }
 

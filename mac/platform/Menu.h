@@ -2,6 +2,7 @@
 // Choosing an item runs its action.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@ class MenuItem {
 
   std::string title;
   std::string keyEquivalent;
+  uint32_t keyEquivalentModifierMask = 0;  // kDesktop... modifier bits of the key equivalent
   std::function<void(MenuItem&)> action;
   int32_t tag = 0;
   bool enabled = true;

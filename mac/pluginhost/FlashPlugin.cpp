@@ -276,12 +276,16 @@ std::unique_ptr<GrafPort> FlashPlugin::printedPluginBitmap() {
 
 Status FlashPlugin::sendMessageToSWF(std::string_view message) {
   if (!isSane()) return kStatusOutOfMemory;  // a destroyed instance takes no messages
+  trace::line("event", message);
+  return deliverMessage(message);
+}
+
+Status FlashPlugin::deliverMessage(std::string_view message) {
+  if (!isSane()) return kStatusOutOfMemory;
   if (!m_backChannelStreamReady) {
     m_commandQueue.append(message);
     return kStatusBadParameter;
   }
-  // Traced when it goes out; a queued message comes back here when the movie asks.
-  trace::line("event", message);
 
   // The waiting request is used up here, before any plug-in call: a request
   // the plug-in makes from inside those calls is the next one.

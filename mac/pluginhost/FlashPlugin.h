@@ -71,6 +71,9 @@ class FlashPlugin {
 
   // Sends one event message on the back channel, or queues it (-202).
   Status sendMessageToSWF(std::string_view message);
+  // The same without the trace line: a queued message going out when the
+  // movie asks for the next one was traced when it was sent.
+  Status deliverMessage(std::string_view message);
   // Calls a method of the movie's scriptable object with one string argument.
   void sendSyncMessage(std::string_view method, std::string_view parameter, NPVariant* result);
   void sendSyncMessageWrap(std::string_view method, std::string_view parameter);

@@ -129,7 +129,7 @@ NPError openBackChannel(FlashPlugin& plugin, void* notifyData) {
   plugin.m_backChannelStreamNotifyData = notifyData;
   plugin.m_backChannelStreamReady = true;
   if (std::optional<std::string> message = plugin.m_commandQueue.takeOldest()) {
-    plugin.sendMessageToSWF(*message);
+    plugin.deliverMessage(*message);
   }
   return NPERR_NO_ERROR;
 }

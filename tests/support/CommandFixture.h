@@ -39,10 +39,11 @@ class CommandFixture : public AppFixture {
     family.defaults = &defaults;
     family.workspace = &assembly.workspace;
     family.arguments = {"zivra"};
-    families = std::make_unique<CommandFamilies>(family);
     WindowServices windowServices = services();
     windowServices.equipCommandHandler = [this](KW_Commands& handler) { families->equip(handler); };
     controller = std::make_unique<Controller>(windowServices, assembly.registry);
+    family.projectorWindows = controller.get();
+    families = std::make_unique<CommandFamilies>(family);
     controller->start();
     assembly.runLoop.runFor(0.1);
   }

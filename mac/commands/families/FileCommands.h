@@ -1,4 +1,6 @@
-// The file command family (placeholder until it is built).
+// The file command family (IDs 500-520 but 507): paths, copies, links, the
+// Trash, text files, listings, open and save panels, movie headers and file
+// attributes. The file system work is in FileOperations.h.
 #pragma once
 
 #include <memory>

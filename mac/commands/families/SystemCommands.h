@@ -1,4 +1,5 @@
-// The system command family (placeholder until it is built).
+// The application and system command family: every function ID that
+// commandFamilyOf gives to CommandFamilyKind::System.
 #pragma once
 
 #include <memory>
