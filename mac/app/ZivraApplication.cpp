@@ -30,6 +30,8 @@ const char* const kZivraUsage =
     "  --trace                print each command, reply, event and window change:\n"
     "                         \"<seconds> <kind> <text>\"\n"
     "  --snapshot FILE.png    write a picture of the screen at the end\n"
+    "  --open-with-desktop    documents and URLs the movie opens go to the desktop's\n"
+    "                         opener (xdg-open) instead of being only recorded\n"
     "  -h, --help             this text\n"
     "Exit status: 0 after a normal end, 1 when the snapshot could not be written,\n"
     "2 on wrong usage, a missing bundle or movie, or a bad input script.\n";
@@ -71,6 +73,10 @@ ZivraCommandLine parseZivraCommandLine(int argc, const char* const* argv, const 
     }
     if (arg == "--trace") {
       options.trace = true;
+      continue;
+    }
+    if (arg == "--open-with-desktop") {
+      options.openWithDesktop = true;
       continue;
     }
     if (arg != "--bundle" && arg != "--run-for" && arg != "--input" && arg != "--snapshot") {
@@ -143,7 +149,8 @@ ZivraApplication::ZivraApplication(const ZivraOptions& options, Bundle bundle, s
   familyServices.host = &assembly_.host();
   familyServices.application = &bundle_;
   familyServices.defaults = &defaults_;
-  familyServices.workspace = &assembly_.workspace;
+  if (options.openWithDesktop) assembly_.services().workspace = &opener_;
+  familyServices.workspace = assembly_.services().workspace;
   familyServices.arguments = options_.arguments;
   // The controller comes first: the window family reaches its windows. The
   // families are needed only once the controller starts.

@@ -29,6 +29,7 @@ struct ZivraOptions {
   std::optional<std::filesystem::path> input;     // scripted input
   std::optional<std::filesystem::path> snapshot;  // PNG of the screen at the end
   bool trace = false;                             // trace lines to `traceOut`
+  bool openWithDesktop = false;                   // the real opener instead of the recording workspace
   std::FILE* traceOut = stdout;
   std::vector<std::string> arguments;             // the command line, program first
   // The folder of the user defaults file <CFBundleIdentifier or "zivra">.plist.
@@ -82,6 +83,7 @@ class ZivraApplication {
   ZivraOptions options_;
   Bundle bundle_;
   std::optional<InputScript> script_;
+  OpenerWorkspace opener_;
   HostAssembly assembly_;
   Desktop desktop_;
   UserDefaults defaults_;
