@@ -37,13 +37,8 @@ class PlayingView {
     bundle_ = kw::Bundle::open(app_);
     assembly_.services().application = &desktop_;
 
-    kw::WindowServices services;
-    services.desktop = &desktop_;
-    services.runLoop = &assembly_.runLoop;
-    services.notifications = &assembly_.notifications;
-    services.host = &assembly_.host();
-    services.caching = &assembly_.registry;
-    services.application = bundle_ ? &*bundle_ : nullptr;
+    kw::WindowServices services =
+        kw::ApplicationParts{assembly_, desktop_, bundle_ ? &*bundle_ : nullptr, nullptr, {}}.windowServices();
     services.systemPlugin = dir_.path() / "none";
     view_ = std::make_shared<kw::FlashView>(services, kw::DesktopRect{{0, 0}, {200, 150}});
     window_.setContentView(view_);

@@ -27,4 +27,31 @@ HostAssembly::HostAssembly(const Options& options)
   host_ = std::make_unique<PluginHost>(services);
 }
 
+WindowServices ApplicationParts::windowServices() const {
+  WindowServices services;
+  services.desktop = &desktop;
+  services.runLoop = &assembly.runLoop;
+  services.notifications = &assembly.notifications;
+  services.host = &assembly.host();
+  services.caching = &assembly.registry;
+  services.application = application;
+  services.defaults = defaults;
+  services.closer = assembly.services().closer;
+  services.arguments = arguments;
+  return services;
+}
+
+FamilyServices ApplicationParts::familyServices() const {
+  FamilyServices services;
+  services.desktop = &desktop;
+  services.runLoop = &assembly.runLoop;
+  services.notifications = &assembly.notifications;
+  services.host = &assembly.host();
+  services.application = application;
+  services.defaults = defaults;
+  services.workspace = assembly.services().workspace;
+  services.arguments = arguments;
+  return services;
+}
+
 }  // namespace kw

@@ -7,16 +7,24 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "mac/app/PluginRegistry.h"
 #include "mac/commands/CommandRunner.h"
+#include "mac/commands/families/FamilyServices.h"
 #include "mac/platform/DesktopServices.h"
 #include "mac/platform/NotificationCenter.h"
 #include "mac/platform/RunLoop.h"
 #include "mac/pluginhost/NotFoundUrlLoader.h"
 #include "mac/pluginhost/PluginHost.h"
+#include "mac/windows/WindowServices.h"
 
 namespace kw {
+
+class Bundle;
+class Desktop;
+class UserDefaults;
 
 // getMousePosition's answer: the desktop's mouse in global coordinates.
 class DesktopMouseLocator : public MouseLocator {
@@ -57,6 +65,20 @@ class HostAssembly {
 
  private:
   std::unique_ptr<PluginHost> host_;
+};
+
+// The parts of one application beside its host: the desktop, the
+// application bundle, the stored defaults and the command line. The windows
+// and the command families are given their services from here.
+struct ApplicationParts {
+  HostAssembly& assembly;
+  Desktop& desktop;
+  const Bundle* application = nullptr;
+  UserDefaults* defaults = nullptr;
+  std::vector<std::string> arguments;
+
+  WindowServices windowServices() const;
+  FamilyServices familyServices() const;
 };
 
 }  // namespace kw

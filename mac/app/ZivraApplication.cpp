@@ -142,16 +142,8 @@ ZivraApplication::ZivraApplication(const ZivraOptions& options, Bundle bundle, s
       defaults_(options.preferences / (bundle_.infoString("CFBundleIdentifier").value_or("zivra") + ".plist")) {
   playerSettings::setBundle(bundle_);
   assembly_.services().application = &desktop_;
-  FamilyServices familyServices;
-  familyServices.desktop = &desktop_;
-  familyServices.runLoop = &assembly_.runLoop;
-  familyServices.notifications = &assembly_.notifications;
-  familyServices.host = &assembly_.host();
-  familyServices.application = &bundle_;
-  familyServices.defaults = &defaults_;
   if (options.openWithDesktop) assembly_.services().workspace = &opener_;
-  familyServices.workspace = assembly_.services().workspace;
-  familyServices.arguments = options_.arguments;
+  FamilyServices familyServices = parts().familyServices();
   // The controller comes first: the window family reaches its windows. The
   // families are needed only once the controller starts.
   controller_ = std::make_unique<Controller>(services(), assembly_.registry);
@@ -165,17 +157,13 @@ ZivraApplication::~ZivraApplication() {
   playerSettings::setBundle(std::nullopt);
 }
 
+ApplicationParts ZivraApplication::parts() {
+  return {assembly_, desktop_, &bundle_, &defaults_, options_.arguments};
+}
+
 WindowServices ZivraApplication::services() {
-  WindowServices services;
-  services.desktop = &desktop_;
-  services.runLoop = &assembly_.runLoop;
-  services.notifications = &assembly_.notifications;
-  services.host = &assembly_.host();
-  services.caching = &assembly_.registry;
-  services.application = &bundle_;
-  services.defaults = &defaults_;
+  WindowServices services = parts().windowServices();
   services.systemPlugin = "/Library/Internet Plug-Ins/Flash Player.plugin";
-  services.arguments = options_.arguments;
   services.equipCommandHandler = [this](KW_Commands& handler) { families_->equip(handler); };
   return services;
 }

@@ -78,6 +78,7 @@ class ZivraApplication {
 
  private:
   ZivraApplication(const ZivraOptions& options, Bundle bundle, std::optional<InputScript> script);
+  ApplicationParts parts();
   WindowServices services();
 
   ZivraOptions options_;

@@ -125,6 +125,25 @@ TEST_F(MenuCommands, UnknownNamesDoNothingAndDuplicateNamesFindTheFirstMenu) {
 
 }
 
+TEST_F(MenuCommands, CheckItemClearsAndRemoveAllItemsEmptiesOnlyTheNamedMenu) {
+  startApplication();
+  for (const char* request : {"createMenu?menuName=M", "addMenuToMenuBar?menuName=M",
+                              "addItem?menuName=M&itemName=A&shortcut=", "addSeparator?menuName=M",
+                              "addItem?menuName=M&itemName=B&shortcut=", "checkItem?menuName=M&itemName=B&check=true",
+                              "checkItem?menuName=M&itemName=B&check=false", "addItem?menuName=&itemName=P&shortcut=",
+                              "removeAllItems?menuName=Nowhere"}) {
+    menu(request);
+  }
+  Menu* m = barMenu("M");
+  ASSERT_EQ(titles(*m), (Titles{"A", "-", "B"}));
+  EXPECT_EQ(m->itemWithTitle("B")->state, 0);
+  menu("removeAllItems?menuName=M");
+  EXPECT_EQ(m->numberOfItems(), 0u);
+  EXPECT_EQ(titles(*controller->flashWindow()->contextMenu()), Titles{"P"});
+  menu("removeAllItems?menuName=undefined");
+  EXPECT_EQ(controller->flashWindow()->contextMenu()->numberOfItems(), 0u);
+}
+
 TEST_F(MenuCommands, AnEmptyMenuNameIsTheContextMenuUntilItIsDeleted) {
   writeSettings({{"windowAlpha", PlistValue::integer(100)}});  // a window that takes clicks
   startApplication();
@@ -183,8 +202,13 @@ TEST_F(MenuCommands, ZOrderItemsNeedTheFlagTheParserNeverFills) {
   ASSERT_EQ(parseCommand("zMenu.addZOrderMenuItems?menuName=Order", &record, false, false, mouse), kStatusRunCommand);
   record.boolParam1 = 1;
   controller->flashWindow()->processOneEvent(record);
-  EXPECT_TRUE(barMenu("Order")->itemWithTitle("Always Above Other Windows")->perform());
-  EXPECT_EQ(controller->flashWindow()->window()->level(), windowLevelForKey(kStatusWindowLevelKey));
+  EXPECT_EQ(titles(*barMenu("Order")),
+            (Titles{"Always Below Other Windows", "Always Above Other Windows", "Standard Window Behavior"}));
+  const int32_t keys[] = {kDesktopIconWindowLevelKey, kStatusWindowLevelKey, kNormalWindowLevelKey};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_TRUE(barMenu("Order")->itemAtIndex(i)->perform());
+    EXPECT_EQ(controller->flashWindow()->window()->level(), windowLevelForKey(keys[i])) << i;
+  }
 }
 
 }  // namespace

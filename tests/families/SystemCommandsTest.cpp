@@ -3,10 +3,13 @@
 // processes; and the pieces underneath (hardware address, JPEG scaling, the
 // badge, display modes, the desktop's opener).
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <regex>
 
 #include "mac/commands/families/DisplayControl.h"
 #include "mac/commands/families/Launching.h"
@@ -68,6 +71,8 @@ TEST_F(SystemCommands, PathsOfTheApplicationAndTheUsersFolders) {
             "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleVersion</key><string>2.5</string>"
             "</dict></plist>");
   writeText(appPath / "Contents" / "MacOS" / "helper", "#!/bin/sh\n", true);
+  ScopedEnv tmp{"TMPDIR", (dir.path() / "tmp").string()};
+  fs::create_directories(dir.path() / "tmp");
   startApplication();
   const std::string res = resources().string();
   EXPECT_EQ(sync("zApplication.getMyPath"), "<string>" + appPath.string() + "</string>");
@@ -86,7 +91,8 @@ TEST_F(SystemCommands, PathsOfTheApplicationAndTheUsersFolders) {
       {1, h}, {2, h + "/Desktop"}, {3, h + "/Library"}, {4, h + "/Pictures"}, {5, h + "/Documents"},
       {6, h + "/Library/Caches"}, {7, h + "/Library/Preferences"}, {8, h + "/Library/Screen Savers"},
       {9, h + "/Applications"}, {10, "/Applications"}, {11, res}, {12, res}, {13, dir.path().string()},
-      {15, ""}, {19, h + "/.local/share/Trash/files"}, {42, "undefined"}, {-1, "undefined"}};
+      {15, ""}, {18, (dir.path() / "tmp").string()}, {19, h + "/.local/share/Trash/files"}, {42, "undefined"},
+      {-1, "undefined"}};
   for (const auto& [code, folder] : folders) {
     EXPECT_EQ(sync("zSystem.getSpecialFolder?folderCode=" + std::to_string(code)), "<string>" + folder + "</string>")
         << code;
@@ -105,6 +111,43 @@ TEST_F(SystemCommands, UserMachineAndNetworkFacts) {
   EXPECT_FALSE(isHostReachable(""));
   EXPECT_EQ(formatHardwareAddress({0x0A, 0x00, 0xFF, 0x01, 0x10, 0xAB}), "A0FF110AB");
   EXPECT_EQ(formatHardwareAddress({}), "000000");
+}
+
+// Facts that no other test reads through a command, in both reply forms; a
+// pattern where the machine decides the value.
+TEST_F(SystemCommands, PlainFactsInBothForms) {
+  startApplication();
+  const passwd* account = getpwuid(getuid());
+  ASSERT_NE(account, nullptr);
+  const std::string user = account->pw_name;
+  const std::string guid = "[0-9A-F]{6,12}";  // six bytes, "%X" each
+  const struct {
+    std::string request;
+    bool synchronous, pattern;
+    std::string expected;
+  } cases[] = {
+      {"zSystem.getUserName", true, false, "<string>" + user + "</string>"},
+      {"zSystem.getUserName", false, false, "&returnValue=" + user},
+      {"zSystem.getUserGUID", true, true, "<string>" + guid + "</string>"},
+      {"zSystem.getUserGUID", false, true, "&returnValue=" + guid},
+      {"zSystem.getHostAddress?hostName=localhost", false, false, "&returnValue=127.0.0.1"},
+      {"checkNetConnection", true, true, "<(true|false)/>"},
+      {"checkNetConnection", false, true, "&returnValue=[01]"},
+      {"getMonitorNumber", true, false, "<number>1</number>"},
+      {"getMonitorNumber", false, false, "&returnValue=1"},
+      {"getPlayMode", true, false, "<number>0</number>"},
+      {"trace?msg=Hello%20World", true, false, ""},
+  };
+  ScopedLogCapture log;
+  for (const auto& c : cases) {
+    const std::string reply = c.synchronous ? sync(c.request) : async(c.request);
+    if (c.pattern) {
+      EXPECT_TRUE(std::regex_match(reply, std::regex(c.expected))) << c.request << ": " << reply;
+    } else {
+      EXPECT_EQ(reply, c.expected) << c.request;
+    }
+  }
+  EXPECT_EQ(log.lines().back(), "Zivra trace -> Hello World");
 }
 
 TEST_F(SystemCommands, PrimaryInterfaceIsTheDefaultRoutesEthernetInterface) {
@@ -254,6 +297,10 @@ TEST_F(SystemCommands, ScreensMonitorsAndWindows) {
                                             "</number></property></array></property></object>");
   window->setFrame({{10, 100}, {300, 200}});
   EXPECT_EQ(async("zSystem.getWindowRect?windowNum=" + number), "&returnValue=10,468,310,668");
+  EXPECT_EQ(sync("zSystem.getWindowRect?windowNum=" + number),
+            "<object><property id=\"bottom\"><number>668</number></property><property id=\"top\"><number>468"
+            "</number></property><property id=\"right\"><number>310</number></property><property id=\"left\">"
+            "<number>10</number></property></object>");
   window->setLevel(3);  // only normal-level windows are listed
   EXPECT_EQ(async("zSystem.getWindows"), "&returnValue=");
 }

@@ -132,6 +132,9 @@ TEST_F(WindowCommands, CreateWindowFindsTheMovieAndAnswersItsIdentity) {
       "&hasShadow=true&shapeFilename=&type=";
   const std::string frame = args + "FRAME";
 
+  // The first window was made by the application: no creator, parameter "main".
+  EXPECT_EQ(sync("getWindow"), "<number>0</number>");
+  EXPECT_EQ(async("zWindow.getParameter"), "&returnValue=main");
   EXPECT_EQ(sync("createWindow?flashFileName=intro.SWF" + frame), "<number>0</number>");
   EXPECT_EQ(sync("createWindow?flashFileName=missing.swf" + frame), "<number>0</number>");
   ASSERT_EQ(controller->flashWindowList().size(), 1u);

@@ -65,19 +65,11 @@ class AppFixture : public ::testing::Test {
   void writeSettings(const PlistValue::Dictionary& settings) {
     writePropertyListAtomically(resources() / "prefs.xml", PlistValue::dictionary(settings));
   }
-  // The services a window or view is made with.
+  // The application's parts, and the services a window or view is made with.
+  ApplicationParts parts() { return {assembly, desktop, bundle ? &*bundle : nullptr, &defaults, {"zivra"}}; }
   WindowServices services() {
-    WindowServices s;
-    s.desktop = &desktop;
-    s.runLoop = &assembly.runLoop;
-    s.notifications = &assembly.notifications;
-    s.host = &assembly.host();
-    s.caching = &assembly.registry;
-    s.application = bundle ? &*bundle : nullptr;
-    s.defaults = &defaults;
-    s.closer = assembly.services().closer;
+    WindowServices s = parts().windowServices();
     s.systemPlugin = dir.path() / "no-system-plugin";
-    s.arguments = {"zivra"};
     return s;
   }
   // Global (top-left, y downward) to screen coordinates of the main screen.

@@ -30,15 +30,7 @@ class CommandFixture : public AppFixture {
 
   // Starts the application; call from the test after writing settings and files.
   void startApplication() {
-    FamilyServices family;
-    family.desktop = &desktop;
-    family.runLoop = &assembly.runLoop;
-    family.notifications = &assembly.notifications;
-    family.host = &assembly.host();
-    family.application = bundle ? &*bundle : nullptr;
-    family.defaults = &defaults;
-    family.workspace = &assembly.workspace;
-    family.arguments = {"zivra"};
+    FamilyServices family = parts().familyServices();
     WindowServices windowServices = services();
     windowServices.equipCommandHandler = [this](KW_Commands& handler) { families->equip(handler); };
     controller = std::make_unique<Controller>(windowServices, assembly.registry);
