@@ -12,25 +12,12 @@
 #include "mac/platform/SystemLog.h"
 #include "mac/platform/Window.h"
 #include "tests/support/CommandFixture.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace kw::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Sets an environment variable for the life of the value.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class FileCommandsTest : public CommandFixture {
  protected:
