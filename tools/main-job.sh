@@ -24,7 +24,7 @@ say() { printf '\n$'; printf ' %q' "$@"; printf '\n'; "$@"; }
 say $bin/swf/swfmake -o "$out/example.swf" --size 550x400 --rate 12 --background 1A2B4C \
   --geturl 'KW://KW_zWindow.setPosition?windowID=0&x=100&y=80' \
   --geturl 'KW://KW_zWindow.setSize?windowID=0&width=640&height=480' \
-  --geturl 'KW://KW_zApplication.createWindow?flashFileName=second.swf&x=780&y=120&parameter=p&title=Second&type=standard&backgroundColor=FFFFFF&ownedByMainWindow=false&initialAlpha=100&resizeable=true&hasShadow=true&shapeFilename=' \
+  --geturl 'KW://KW_zApplication.createWindow?flashFileName=second.swf&x=780&y=120&parameter=p&title=Second&type=STANDARD&backgroundColor=FFFFFF&ownedByMainWindow=false&initialAlpha=100&resizeable=true&hasShadow=true&shapeFilename=' \
   --geturl 'KW://KW_zFile.writeString?fileName=/tmp/zivra-example.txt&textToWrite=Hello%20from%20the%20example' \
   --pause 24 \
   --geturl 'KW://KW_zApplication.quit'
