@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "mac/platform/Utf8.h"
+
 namespace kw {
 namespace {
 
@@ -14,19 +16,6 @@ constexpr std::array<uint16_t, 32> kWindowsLatin1High = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 0x98
 };
-
-void appendUTF8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Decodes one UTF-8 character at `i` (the text is known to be valid) and
 // advances `i` past it.
@@ -44,7 +33,7 @@ uint32_t nextCodePoint(std::string_view text, size_t& i) {
 std::string stringWithISOLatin1(ByteSpan bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (uint8_t b : bytes) appendUTF8(out, b);
+  for (uint8_t b : bytes) appendUtf8(out, b);
   return out;
 }
 
@@ -54,7 +43,7 @@ std::string stringWithWindowsLatin1(ByteSpan bytes) {
   for (uint8_t b : bytes) {
     uint32_t cp = b;
     if (b >= 0x80 && b <= 0x9F && kWindowsLatin1High[b - 0x80] != 0) cp = kWindowsLatin1High[b - 0x80];
-    appendUTF8(out, cp);
+    appendUtf8(out, cp);
   }
   return out;
 }

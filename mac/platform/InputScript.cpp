@@ -11,6 +11,7 @@
 
 #include "mac/platform/Desktop.h"
 #include "mac/platform/Events.h"
+#include "mac/platform/Utf8.h"
 #include "mac/platform/Window.h"
 
 namespace kw {
@@ -33,24 +34,6 @@ struct LineError {
 };
 
 std::string quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-void appendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // "\u{HEX}" at line[i] (just after the backslash-u); moves i past the "}".
 uint32_t readCodePoint(std::string_view line, size_t& i) {

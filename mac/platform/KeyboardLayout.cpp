@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "mac/platform/Utf8.h"
+
 namespace kw {
 
 namespace {
@@ -107,23 +109,8 @@ bool UnicodeKeyTable::translate(uint16_t keyCode, KeyAction action, uint32_t mod
 char16_t macRomanToUnicode(uint8_t byte) { return byte < 0x80 ? char16_t{byte} : kMacRomanHigh[byte - 0x80u]; }
 
 std::string utf8OfCodePoint(char32_t c) {
-  if (c > 0x10FFFF || isHighSurrogate(c) || isLowSurrogate(c)) c = kReplacement;
   std::string out;
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
+  appendUtf8(out, c);
   return out;
 }
 

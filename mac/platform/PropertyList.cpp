@@ -18,6 +18,8 @@
 #include <memory>
 #include <system_error>
 
+#include "mac/platform/FileDescriptors.h"
+
 namespace kw {
 namespace {
 
@@ -278,18 +280,6 @@ PlistPtr toNode(const PlistValue& value, size_t depth) {
     }
   }
   return nullptr;
-}
-
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
 }
 
 // Skips leading whitespace as the platform's string conversions do.

@@ -12,25 +12,14 @@
 #include <fstream>
 #include <system_error>
 
+#include "mac/platform/FileDescriptors.h"
+
 namespace kw {
 namespace {
 
 bool isLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsValue(char c) { return c == '&' || c == '\r' || c == '\n'; }
-
-// Writes all of `bytes` to `fd`, retrying short writes and interruptions.
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -15,8 +15,10 @@
 
 #include "mac/commands/PercentEscaping.h"
 #include "mac/platform/Bundle.h"
+#include "mac/platform/FileDescriptors.h"
 #include "mac/platform/SystemLog.h"
 #include "mac/platform/Trash.h"
+#include "mac/platform/Utf8.h"
 #include "mac/windows/MovieHeaderProbe.h"
 
 namespace kw::files {
@@ -71,24 +73,6 @@ size_t utf8SequenceLength(std::string_view bytes, size_t i) {
   return length;
 }
 
-void appendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // The characters of a text read by the default rule (UTF-8, Latin-1 for
 // bytes outside well-formed sequences).
 std::u32string codePoints(std::string_view bytes) {
@@ -121,26 +105,14 @@ std::string decodeUTF16(std::string_view bytes, bool bigEndian) {
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units) {
       const char16_t next = unit(2 * (i + 1));
       if (next >= 0xDC00 && next <= 0xDFFF) {
-        appendUTF8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (next - 0xDC00u));
+        appendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (next - 0xDC00u));
         ++i;
         continue;
       }
     }
-    appendUTF8(out, (c >= 0xD800 && c <= 0xDFFF) ? U'\uFFFD' : static_cast<char32_t>(c));
+    appendUtf8(out, (c >= 0xD800 && c <= 0xDFFF) ? U'\uFFFD' : static_cast<char32_t>(c));
   }
   return out;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
 }
 
 bool pathExists(const fs::path& path) {
@@ -295,7 +267,7 @@ std::string decodeText(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   std::string out;
   out.reserve(bytes.size());
-  for (const char32_t c : codePoints(bytes)) appendUTF8(out, c);
+  for (const char32_t c : codePoints(bytes)) appendUtf8(out, c);
   return out;
 }
 
