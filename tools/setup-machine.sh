@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64 libz-mingw-w64-dev
   wine64 xvfb imagemagick x11-utils xauth xdotool
   dpkg-dev libgd-dev
+  python3-pyftpdlib
 )
 
 sudo_cmd=()

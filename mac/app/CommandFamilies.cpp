@@ -12,13 +12,15 @@ CommandFamilies::CommandFamilies(const FamilyServices& services)
     : files_(makeFileCommands(services)),
       system_(makeSystemCommands(services)),
       menus_(makeMenuCommands(services)),
-      windows_(makeWindowCommands(services)) {}
+      windows_(makeWindowCommands(services)),
+      network_(makeNetworkCommands(services)) {}
 
 void CommandFamilies::equip(KW_Commands& handler) const {
   handler.setFamily(CommandFamilyKind::File, files_);
   handler.setFamily(CommandFamilyKind::System, system_);
   handler.setFamily(CommandFamilyKind::Menu, menus_);
   handler.setFamily(CommandFamilyKind::Window, windows_);
+  handler.setFamily(CommandFamilyKind::Network, network_);
 }
 
 }  // namespace kw

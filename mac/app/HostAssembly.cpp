@@ -1,9 +1,39 @@
 // Assembles the plug-in host and its services.
 #include "mac/app/HostAssembly.h"
 
+#include "mac/app/playerSettings.h"
+#include "mac/platform/Bundle.h"
 #include "mac/pluginhost/EventConverter.h"
 
 namespace kw {
+
+namespace {
+
+std::optional<std::string> stringSetting(std::string_view key) {
+  const std::optional<PlistValue> value = playerSettings::loadSetting(key);
+  const std::string* text = value ? value->asString() : nullptr;
+  return text ? std::optional<std::string>(*text) : std::nullopt;
+}
+
+CocoaUrlLoader::Settings urlLoadingSettings(const std::filesystem::path& bundlePath) {
+  CocoaUrlLoader::Settings settings;
+  std::string identifier;
+  if (!bundlePath.empty()) {
+    settings.resourcesFolder = bundlePath / "Contents" / "Resources";
+    if (const std::optional<Bundle> bundle = Bundle::open(bundlePath)) {
+      identifier = bundle->infoString("CFBundleIdentifier").value_or("");
+    }
+  }
+  settings.cacheFolder = UrlCache::defaultFolder(identifier);
+  settings.credentials = []() -> std::optional<UrlCredential> {
+    std::optional<std::string> user = stringSetting("httpUser");
+    if (!user) return std::nullopt;
+    return UrlCredential{std::move(*user), stringSetting("httpPassword").value_or("")};
+  };
+  return settings;
+}
+
+}  // namespace
 
 MousePoint DesktopMouseLocator::currentMousePosition() {
   const QDPoint point = EventConverter::convertToPoint(DesktopInput::current().mouseLocation());
@@ -13,7 +43,8 @@ MousePoint DesktopMouseLocator::currentMousePosition() {
 HostAssembly::HostAssembly(const Options& options)
     : runLoop(options.clock),
       application(options.applicationBundle),
-      runner(options.mouse ? *options.mouse : desktopMouse) {
+      runner(options.mouse ? *options.mouse : desktopMouse),
+      urlLoading(curl, urlLoadingSettings(options.applicationBundle)) {
   HostServices services;
   services.runLoop = &runLoop;
   services.notifications = &notifications;
@@ -22,7 +53,7 @@ HostAssembly::HostAssembly(const Options& options)
   services.application = &application;
   services.registry = &registry;
   services.commands = options.commands ? options.commands : &runner;
-  services.urlLoader = options.urlLoader ? options.urlLoader : &notFound;
+  services.urlLoader = options.urlLoader ? options.urlLoader : &urlLoading;
   services.closer = options.closer;
   host_ = std::make_unique<PluginHost>(services);
 }
@@ -50,6 +81,18 @@ FamilyServices ApplicationParts::familyServices() const {
   services.application = application;
   services.defaults = defaults;
   services.workspace = assembly.services().workspace;
+  services.arguments = arguments;
+  return services;
+}
+
+WebWindowServices ApplicationParts::webWindowServices() const {
+  WebWindowServices services;
+  services.desktop = &desktop;
+  services.runLoop = &assembly.runLoop;
+  services.notifications = &assembly.notifications;
+  services.host = &assembly.host();
+  services.caching = &assembly.registry;
+  services.application = application;
   services.arguments = arguments;
   return services;
 }

@@ -13,10 +13,12 @@
 #include "mac/app/PluginRegistry.h"
 #include "mac/commands/CommandRunner.h"
 #include "mac/commands/families/FamilyServices.h"
+#include "mac/net/CocoaGetUrl.h"
+#include "mac/net/CurlDriver.h"
+#include "mac/net/webKitWindow.h"
 #include "mac/platform/DesktopServices.h"
 #include "mac/platform/NotificationCenter.h"
 #include "mac/platform/RunLoop.h"
-#include "mac/pluginhost/NotFoundUrlLoader.h"
 #include "mac/pluginhost/PluginHost.h"
 #include "mac/windows/WindowServices.h"
 
@@ -38,7 +40,7 @@ class HostAssembly {
     RunLoop::ClockKind clock = RunLoop::ClockKind::Virtual;
     std::filesystem::path applicationBundle;
     CommandSink* commands = nullptr;  // none: the command runner
-    UrlLoader* urlLoader = nullptr;   // none: every load answers "not found"
+    UrlLoader* urlLoader = nullptr;   // none: URL loading on libcurl (urlLoading)
     WindowCloser* closer = nullptr;   // none until the controller sets itself
     MouseLocator* mouse = nullptr;    // none: the desktop's mouse
   };
@@ -61,7 +63,11 @@ class HostAssembly {
   PluginRegistry registry{notifications};
   DesktopMouseLocator desktopMouse;
   CommandRunner runner;
-  NotFoundUrlLoader notFound;
+  // URL loading: files of relative URLs in the bundle's resources, the cache
+  // in the user's caches folder (UrlCache.h), the credential of the settings
+  // keys "httpUser" and "httpPassword".
+  CurlDriver curl{runLoop};
+  CocoaUrlLoader urlLoading;
 
  private:
   std::unique_ptr<PluginHost> host_;
@@ -79,6 +85,9 @@ struct ApplicationParts {
 
   WindowServices windowServices() const;
   FamilyServices familyServices() const;
+  // The web page windows' services; the command families' hook and the
+  // plug-in folders are the caller's to add.
+  WebWindowServices webWindowServices() const;
 };
 
 }  // namespace kw

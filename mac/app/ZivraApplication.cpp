@@ -148,10 +148,20 @@ ZivraApplication::ZivraApplication(const ZivraOptions& options, Bundle bundle, s
   // families are needed only once the controller starts.
   controller_ = std::make_unique<Controller>(services(), assembly_.registry);
   familyServices.projectorWindows = controller_.get();
+  WebWindowServices webServices = parts().webWindowServices();
+  webServices.equipCommandHandler = [this](KW_Commands& handler) { families_->equip(handler); };
+  webServices.systemPlugin = "/Library/Internet Plug-Ins/Flash Player.plugin";
+  webServices.userPluginsFolder = options.preferences.parent_path() / "Internet Plug-Ins";
+  webWindows_ = std::make_unique<WebWindowManager>(std::move(webServices));
+  familyServices.webWindows = webWindows_.get();
   families_ = std::make_unique<CommandFamilies>(familyServices);
+  // simpleGet / simplePut start their transfers while they are parsed.
+  assembly_.runner.setFTPStarter(families_->ftpStarter());
 }
 
 ZivraApplication::~ZivraApplication() {
+  assembly_.runner.setFTPStarter(nullptr);
+  webWindows_.reset();
   controller_.reset();
   trace::setSink({});
   playerSettings::setBundle(std::nullopt);

@@ -15,6 +15,7 @@
 #include "mac/app/CommandFamilies.h"
 #include "mac/app/Controller.h"
 #include "mac/app/HostAssembly.h"
+#include "mac/net/WebWindows.h"
 #include "mac/platform/Bundle.h"
 #include "mac/platform/Desktop.h"
 #include "mac/platform/InputScript.h"
@@ -89,6 +90,7 @@ class ZivraApplication {
   Desktop desktop_;
   UserDefaults defaults_;
   std::unique_ptr<CommandFamilies> families_;
+  std::unique_ptr<WebWindowManager> webWindows_;  // the web page windows; go before the controller
   std::unique_ptr<Controller> controller_;  // goes first, while all it uses still exists
 };
 

@@ -1,6 +1,7 @@
 // The libcurl multi handle on the run loop.
 #include "mac/net/CurlDriver.h"
 
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -36,8 +37,16 @@ void CurlDriver::service() {
   // callback): the inner call does nothing, the outer turn goes on.
   if (servicing_ || multi_ == nullptr) return;
   servicing_ = true;
+  // While sockets keep delivering, a turn goes on moving data for up to
+  // kTurnBudget, so throughput is not capped at one socket read per poll.
+  const auto start = std::chrono::steady_clock::now();
   int running = 0;
-  curl_multi_perform(multi_, &running);
+  for (;;) {
+    curl_multi_perform(multi_, &running);
+    int ready = 0;
+    if (running == 0 || curl_multi_wait(multi_, nullptr, 0, 0, &ready) != CURLM_OK || ready == 0) break;
+    if (std::chrono::steady_clock::now() - start >= kTurnBudget) break;
+  }
   // Collect the ended transfers first: their end calls may add or remove others.
   std::vector<std::pair<CURL*, CURLcode>> ended;
   int queued = 0;

@@ -8,6 +8,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -17,8 +18,10 @@ namespace kw {
 
 class CurlDriver {
  public:
-  // How often an active driver services its transfers.
+  // How often an active driver services its transfers, and how long one
+  // service turn may keep moving data while sockets are ready.
   static constexpr double kPollInterval = 0.001;
+  static constexpr std::chrono::microseconds kTurnBudget{2000};
 
   explicit CurlDriver(RunLoop& runLoop);
   // Removes every transfer still running (their end calls are not made).

@@ -1,9 +1,8 @@
 // The application controller: start-up, the window registry with its delayed
 // release and last-window quit event, broadcasts with their exact texts, the
-// Trash, the modifier keys.
+// Trash.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -14,6 +13,7 @@
 #include "mac/pluginhost/FlashPlugin.h"
 #include "mac/windows/CustomWindow.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace kw {
 namespace {
@@ -152,10 +152,7 @@ TEST_F(ControllerTest, BroadcastsCarryTheirExactTexts) {
 }
 
 TEST_F(ControllerTest, TheTrashTakesADatePrefixedNameWhenTheNameIsTaken) {
-  const char* savedData = std::getenv("XDG_DATA_HOME");
-  const char* savedHome = std::getenv("HOME");
-  const std::string data = savedData ? savedData : "", home = savedHome ? savedHome : "";
-  setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+  const test::ScopedEnv data("XDG_DATA_HOME", (dir.path() / "data").string()), home("HOME", dir.path().string());
   auto controller = make();
   const fs::path trash = dir.path() / "data" / "Trash";
   const fs::path item = dir.path() / "my doc.txt";
@@ -179,20 +176,10 @@ TEST_F(ControllerTest, TheTrashTakesADatePrefixedNameWhenTheNameIsTaken) {
   EXPECT_FALSE(controller->moveFileToUserTrash(item));  // gone already
 
   test::writeFile(item, {'c'});
-  unsetenv("XDG_DATA_HOME");
+  unsetenv("XDG_DATA_HOME");  // the ScopedEnvs put both back
   unsetenv("HOME");
   EXPECT_FALSE(controller->moveFileToUserTrash(item));  // no Trash to be found
   EXPECT_TRUE(fs::exists(item));
-  if (savedData) setenv("XDG_DATA_HOME", data.c_str(), 1);
-  if (savedHome) setenv("HOME", home.c_str(), 1);
-}
-
-TEST_F(ControllerTest, ControlAndOptionKeys) {
-  auto controller = make();
-  desktop.setModifierFlags(kDesktopControl | kDesktopShift);
-  EXPECT_TRUE(controller->isControlKeyDown() && !controller->isOptionKeyDown());
-  desktop.setModifierFlags(kDesktopOption | kDesktopCommand);
-  EXPECT_TRUE(!controller->isControlKeyDown() && controller->isOptionKeyDown());
 }
 
 }  // namespace

@@ -1,14 +1,24 @@
-// The screen picture (order by level, alpha, title bar, shadow, menu bar) and
-// the scripted context menus, print operations and open panels.
+// Pictures: bitmaps (source-over maths and rounding, clipping, fills, port
+// copies, the PNG round trip of alpha through libgd, the view-to-raster
+// mapping), the screen picture (order by level, alpha, title bar, shadow, menu
+// bar), and the scripted context menus and print operations.
+#include <gd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "mac/platform/Bitmap.h"
 #include "mac/platform/Desktop.h"
 #include "mac/platform/Menu.h"
 #include "mac/platform/RunLoop.h"
@@ -25,11 +35,139 @@ Pixel at(const Bitmap& bitmap, int32_t x, int32_t y) {
   return {p[0], p[1], p[2], p[3]};
 }
 
+void set(Bitmap& bitmap, int32_t x, int32_t y, Pixel value) {
+  uint8_t* p = bitmap.pixel(x, y);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value[static_cast<size_t>(i)]);
+}
+
 bool darker(const Pixel& a, const Pixel& b) { return a[0] < b[0] && a[1] < b[1] && a[2] < b[2]; }
 
 const Pixel kRed{255, 0, 0, 255};
 const Pixel kWhite{255, 255, 255, 255};
 const Pixel kTitleBar{219, 219, 219, 255};
+
+TEST(BitmapTest, SourceOverIsPremultipliedAndRoundedOnce) {
+  struct Case {
+    Pixel destination, source;
+    double opacity;
+    Pixel expected;
+  };
+  const Case cases[] = {
+      // Half-covered red over opaque blue: blue keeps 255 * 127 / 255.
+      {{0, 0, 255, 255}, {128, 0, 0, 128}, 1.0, {128, 0, 127, 255}},
+      // Opacity 0.5 is 128/255; exact results 209.53, 165.35, 209.53, 255
+      // (rounding the two terms separately gives 209).
+      {{200, 200, 200, 255}, {88, 0, 88, 88}, 0.5, {210, 165, 210, 255}},
+      // Over a clear destination the scaled source is the result.
+      {{0, 0, 0, 0}, {255, 255, 255, 255}, 0.5, {128, 128, 128, 128}},
+      // Translucent over translucent: alpha 100 + 100 * 155 / 255 = 160.78.
+      {{0, 100, 0, 100}, {100, 0, 0, 100}, 1.0, {100, 61, 0, 161}},
+      {{1, 2, 3, 4}, {255, 255, 255, 255}, 0.0, {1, 2, 3, 4}},
+      {{1, 2, 3, 4}, {255, 255, 255, 255}, std::nan(""), {1, 2, 3, 4}},
+      {{1, 2, 3, 4}, {9, 8, 7, 255}, 7.0, {9, 8, 7, 255}},
+  };
+  for (const auto& c : cases) {
+    Bitmap destination(1, 1), source(1, 1);
+    set(destination, 0, 0, c.destination);
+    set(source, 0, 0, c.source);
+    destination.compositeSourceOver(source, 0, 0, c.opacity);
+    EXPECT_EQ(at(destination, 0, 0), c.expected) << "opacity " << c.opacity << " source alpha " << c.source[3];
+  }
+}
+
+TEST(BitmapTest, CompositeAndCopyPortAreClippedToBothBitmaps) {
+  // Source pixel (x, y) is (10x + y, 0, 0, 255); rowBytes padded on both sides.
+  Bitmap source(3, 3, 20);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 3; ++x) set(source, x, y, {10 * x + y, 0, 0, 255});
+  struct Case {
+    int32_t x, y;
+    Pixel topLeft, bottomRight;  // of the 2 x 2 destination
+  };
+  const Case cases[] = {
+      {-1, -1, {11, 0, 0, 255}, {22, 0, 0, 255}},
+      {1, 1, {0, 0, 0, 0}, {0, 0, 0, 255}},
+      {std::numeric_limits<int32_t>::max(), 0, {0, 0, 0, 0}, {0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    Bitmap destination(2, 2, 12);
+    destination.compositeSourceOver(source, c.x, c.y);
+    EXPECT_EQ(at(destination, 0, 0), c.topLeft) << c.x << "," << c.y;
+    EXPECT_EQ(at(destination, 1, 1), c.bottomRight) << c.x << "," << c.y;
+  }
+
+  // Port pixels 0xAARRGGBB become R, G, B, A bytes as they are (no premultiplying).
+  GrafPort port(2, 2, 0x80FF4020);
+  port.pixels[3] = 0x01020304;
+  Bitmap target(2, 2);
+  target.copyPort(port, -1, -1);
+  EXPECT_EQ(at(target, 0, 0), (Pixel{2, 3, 4, 1}));
+  EXPECT_EQ(at(target, 1, 0), (Pixel{0, 0, 0, 0}));
+  target.copyPort(port, 1, 0);
+  EXPECT_EQ(at(target, 1, 1), (Pixel{0xFF, 0x40, 0x20, 0x80}));
+
+  // Fills premultiply (0.5 alpha is 128) and clip.
+  Bitmap filled(3, 3);
+  filled.fill(-1, -1, 2, 2, {1, 0.5, 0, 0.5});
+  EXPECT_EQ(at(filled, 0, 0), (Pixel{128, 64, 0, 128}));
+  EXPECT_EQ(at(filled, 1, 1), (Pixel{0, 0, 0, 0}));
+}
+
+TEST(BitmapTest, PngKeepsAlphaThroughGdSevenBitAlpha) {
+  Bitmap bitmap(3, 1);
+  set(bitmap, 0, 0, {10, 20, 30, 255});
+  set(bitmap, 1, 0, {64, 32, 0, 128});  // premultiplied: (128, 64, 0) at half alpha
+  set(bitmap, 2, 0, {0, 0, 0, 0});
+  const auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "-alpha.png");
+  ASSERT_TRUE(bitmap.writePng(path));
+
+  // The file holds un-premultiplied colour and gd alpha 127 - 64.
+  FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  gdImagePtr image = gdImageCreateFromPng(file);
+  std::fclose(file);
+  ASSERT_NE(image, nullptr);
+  const int half = gdImageGetTrueColorPixel(image, 1, 0);
+  EXPECT_EQ(gdTrueColorGetRed(half), 128);
+  EXPECT_EQ(gdTrueColorGetGreen(half), 64);
+  EXPECT_EQ(gdTrueColorGetAlpha(half), 63);
+  gdImageDestroy(image);
+
+  // Read back premultiplied, alpha within the 7-bit step.
+  const auto read = Bitmap::readImageFile(path);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(at(*read, 0, 0), (Pixel{10, 20, 30, 255}));
+  EXPECT_EQ(at(*read, 2, 0), (Pixel{0, 0, 0, 0}));
+  const Pixel back = at(*read, 1, 0), expected{64, 32, 0, 128};
+  for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(back[i], expected[i], 1) << i;
+  EXPECT_EQ(Image::fromFile(path)->size, (DesktopSize{3, 1}));
+
+  // Unreadable: a truncated PNG, not an image; an empty bitmap cannot be written.
+  std::filesystem::resize_file(path, 40);
+  EXPECT_FALSE(Bitmap::readImageFile(path));
+  std::ofstream(path) << "not a picture";
+  EXPECT_FALSE(Image::fromFile(path));
+  std::filesystem::remove(path);
+  EXPECT_FALSE(Bitmap(0, 5).writePng(path));
+}
+
+TEST(BitmapTest, DrawContextFlipsViewCoordinatesIntoTheRaster) {
+  Bitmap target(10, 10);
+  // The view's top-left corner is raster (2, 3); the view is 6 points high.
+  DrawContext context(target, 2, 3, 6, true);
+  int32_t x, y, width, height;
+  context.toRaster({{0.5, -0.5}, {1.9, 2.5}}, x, y, width, height);
+  EXPECT_EQ((std::array<int32_t, 4>{x, y, width, height}), (std::array<int32_t, 4>{2, 7, 1, 2}));
+
+  // A bitmap's bottom-left corner at the view's origin: its top row lands one
+  // row above the view's bottom row.
+  Bitmap one(1, 2);
+  set(one, 0, 0, {255, 0, 0, 255});
+  set(one, 0, 1, {0, 255, 0, 255});
+  context.composite(one, {0, 0});
+  EXPECT_EQ(at(target, 2, 7), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(at(target, 2, 8), (Pixel{0, 255, 0, 255}));
+}
 
 class RenderingTest : public ::testing::Test {
  protected:
@@ -125,7 +263,7 @@ class PageView : public View {
   std::optional<bool> toScreen;
 };
 
-TEST_F(RenderingTest, ContextMenusPrintingAndOpenPanelsAnswerFromTheirScripts) {
+TEST_F(RenderingTest, ContextMenusAndPrintingAnswerFromTheirScripts) {
   std::vector<std::string> ran;
   Menu menu("Right Click Menu");
   const auto record = [&ran](MenuItem& item) { ran.push_back(item.title); };
@@ -158,15 +296,6 @@ TEST_F(RenderingTest, ContextMenusPrintingAndOpenPanelsAnswerFromTheirScripts) {
   EXPECT_EQ(at(printed, 9, 5), kRed);
   EXPECT_EQ(at(printed, 9, 4), kWhite);
   EXPECT_EQ(at(printed, 19, 9), kWhite);  // the last pixel of a 20 x 10 page
-
-  // Open panels: the next answer (one path unless several are allowed), then Cancel.
-  const std::vector<std::string> two{"/a.swf", "/b.swf"};
-  desktop.openPanelAnswers = {two, std::nullopt, two};
-  EXPECT_EQ(desktop.runOpenPanel({"swf"}, false), (std::vector<std::string>{"/a.swf"}));
-  EXPECT_EQ(desktop.runOpenPanel({"swf"}, true), std::nullopt);
-  EXPECT_EQ(desktop.runOpenPanel({"swf", "png"}, true), two);
-  EXPECT_EQ(desktop.runOpenPanel({}, false), std::nullopt);
-  EXPECT_EQ(desktop.openPanelTypes[2], (std::vector<std::string>{"swf", "png"}));
 }
 
 }  // namespace

@@ -1,17 +1,16 @@
-// zivra-bundle and zivra run as real processes on generated movies: wrong
-// input, the bundle's layout, and a bounded run with trace and snapshot.
+// zivra-bundle, zivra and zivra-exec run as real processes on generated
+// movies: wrong input, the bundle's layout, a bounded run with trace and
+// snapshot, and the replies zivra-exec prints.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -31,13 +30,14 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 struct ProcessRun {
-  int status = -1;  // -1: killed at the time-out
+  int status = -1;  // -1: did not end by itself
   std::string out, err;
 };
 
-// Runs a program in `dir`, with HOME set to it too, collecting both outputs
-// until it ends; it is killed when it has not ended after `timeout` seconds.
-ProcessRun run(std::vector<std::string> argv, const fs::path& dir, double timeout = 60) {
+// Runs a program in `dir`, with HOME set to it too, until it ends; `timeout`
+// kills it (status 137) when it has not ended after a minute.
+ProcessRun run(std::vector<std::string> argv, const fs::path& dir) {
+  argv.insert(argv.begin(), {"timeout", "-s", "KILL", "60"});
   std::vector<std::string> environment{"HOME=" + dir.string()};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     if (std::string_view(*entry).substr(0, 5) != "HOME=") environment.emplace_back(*entry);
@@ -48,52 +48,23 @@ ProcessRun run(std::vector<std::string> argv, const fs::path& dir, double timeou
     out.push_back(nullptr);
     return out;
   };
-  int outPipe[2], errPipe[2];
-  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  const fs::path out = dir / ".out", err = dir / ".err";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-  for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) posix_spawn_file_actions_addclose(&actions, fd);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers(argv).data(),
-                                  pointers(environment).data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
-  close(errPipe[1]);
-  ProcessRun result;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  std::string* texts[2] = {&result.out, &result.err};
-  using std::chrono::milliseconds;
-  for (int openPipes = spawned == 0 ? 2 : 0; openPipes > 0;) {
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    if (poll(fds, 2, static_cast<int>(left.count())) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t count = read(fds[i].fd, buffer, sizeof buffer);
-      if (count > 0) {
-        texts[i]->append(buffer, static_cast<size_t>(count));
-      } else {
-        fds[i].fd = -1;
-        --openPipes;
-      }
-    }
-  }
-  close(outPipe[0]);
-  close(errPipe[0]);
-  if (spawned != 0) return result;
-  const bool timedOut = fds[0].fd >= 0 || fds[1].fd >= 0;
-  if (timedOut) kill(pid, SIGKILL);
   int status = 0;
-  waitpid(pid, &status, 0);
-  if (!timedOut && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  const int spawned =
+      posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, pointers(argv).data(), pointers(environment).data());
+  posix_spawn_file_actions_destroy(&actions);
+  ProcessRun result;
+  if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  result.out = kw::test::readFile(out);
+  result.err = kw::test::readFile(err);
+  fs::remove(out);
+  fs::remove(err);
   return result;
 }
 
@@ -158,11 +129,18 @@ TEST_F(ZivraProgram, WrongInputEndsWithStatusTwoAndAMessage) {
       {{KW_ZIVRA_PROGRAM, "--bundle", (dir / "None.app").string()}, "no application bundle at"},
       {{KW_ZIVRA_PROGRAM, "--bundle", (dir / "Empty.app").string()}, "has no movie"},
       {{KW_ZIVRA_PROGRAM, "--bundle", good, "--input", script}, script + ": line 2: "},
+      {{KW_ZIVRA_EXEC, "KW://KW_zApplication.getParameter"}, "give the bundle with --bundle Name.app"},
+      {{KW_ZIVRA_EXEC, "--bundle", good}, "give at least one command TEXT"},
+      {{KW_ZIVRA_EXEC, "--bundle", good, "--window", "x", "t"}, "bad --window \"x\""},
+      {{KW_ZIVRA_EXEC, "--bundle", good, "--frobnicate", "t"}, "unknown argument \"--frobnicate\""},
+      {{KW_ZIVRA_EXEC, "--bundle", (dir / "None.app").string(), "t"}, "no application bundle at"},
+      {{KW_ZIVRA_EXEC, "--bundle", good, "--window", "99", "t"}, "no window with the instance identity 99"},
   };
   for (const auto& c : cases) {
     const ProcessRun result = run(c.argv, dir);
     EXPECT_EQ(result.status, 2) << c.message;
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << c.message;
   }
   EXPECT_FALSE(fs::exists(dir / "x.app"));
 }
@@ -236,6 +214,29 @@ TEST_F(ZivraProgram, PlaysTheBundleForABoundedTimeWithTraceAndSnapshot) {
   ASSERT_GE(png.size(), 24u);
   EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
   EXPECT_EQ(Bytes(png.begin() + 16, png.begin() + 24), (Bytes{0, 0, 0x05, 0xA0, 0, 0, 0x03, 0x84}));
+}
+
+// zivra-exec prints one line per command: the loaded variables of a URL
+// request, or with --sync the XML of an ExternalInterface call.
+TEST_F(ZivraProgram, ExecPrintsOneReplyLinePerCommand) {
+  const std::string app = (dir / "Exec.app").string();
+  kw::swf::SwfWriter idle(kw::swf::MovieHeader{});
+  ASSERT_EQ(bundle({temp.write("idle.swf", idle.showFrame().end().build()), "-o", app}).status, 0);
+  const std::string note = temp.write("note.txt", text("hi&")).string();
+  const ProcessRun async = run({KW_ZIVRA_EXEC, "--bundle", app, "KW://KW_zFile.readString?fileName=" + note,
+                                "KW://KW_zWindow.getParameter", "KW://KW_zFile.noSuchCommand",
+                                "KW://KW_zFile.fileExists?fileName=" + dir.string() + "&returnVarName1=there"},
+                               dir);
+  EXPECT_EQ(async.status, 0) << async.err;
+  EXPECT_EQ(async.out, "&returnValue=hi%26\n&returnValue=main\n\n&there=1\n");
+
+  const ProcessRun sync = run({KW_ZIVRA_EXEC, "--bundle", app, "--sync", "--window", "1",
+                               "[zFile,isFolder," + dir.string() + "]",
+                               "KW://KW_zFile.fileExists?fileName=" + dir.string() + "/none"},
+                              dir);
+  EXPECT_EQ(sync.status, 0) << sync.err;
+  EXPECT_EQ(sync.out, "<true/>\n<false/>\n");
+  EXPECT_TRUE(fs::exists(dir / "Library" / "Preferences"));
 }
 
 }  // namespace

@@ -49,8 +49,11 @@ class MenuCommands : public CommandFixture {
     }
     return events;
   }
-  void menu(const std::string& request, FlashWindow* window = nullptr) {
-    EXPECT_EQ(run("KW://KW_zMenu." + request, false, false, window).parse, kStatusRunCommand) << request;
+  // Runs menu requests in order on the window (default: the first).
+  void menu(std::initializer_list<std::string> requests, FlashWindow* window = nullptr) {
+    for (const std::string& request : requests) {
+      EXPECT_EQ(run("KW://KW_zMenu." + request, false, false, window).parse, kStatusRunCommand) << request;
+    }
   }
   static Titles titles(const Menu& menu) {
     Titles list;
@@ -76,33 +79,28 @@ class MenuCommands : public CommandFixture {
 
 TEST_F(MenuCommands, MenuBarMenusTakeItemsThatSendTheirEvent) {
   startApplication();
-  for (const char* request : {"createMenu?menuName=Tools", "addMenuToMenuBar?menuName=Tools",
-                              "addItem?menuName=Tools&itemName=Go&shortcut=71,19", "addSeparator?menuName=Tools",
-                              "addWebLinkToMenu?menuName=Tools&itemName=Site&url=https://example.invalid/a",
-                              "addItem?menuName=Tools&itemName=Stop&shortcut=",
-                              "checkItem?menuName=Tools&itemName=Stop&check=true"}) {
-    menu(request);
-  }
+  menu({"createMenu?menuName=Tools", "addMenuToMenuBar?menuName=Tools",
+        "addItem?menuName=Tools&itemName=Go&shortcut=71,19", "addSeparator?menuName=Tools", "addWebLinkToMenu?menuName=Tools&itemName=Site&url=https://example.invalid/a",
+        "addItem?menuName=Tools&itemName=Stop&shortcut=", "checkItem?menuName=Tools&itemName=Stop&check=true"});
   Menu* tools = barMenu("Tools");
   ASSERT_NE(tools, nullptr);
   EXPECT_EQ(titles(*tools), (Titles{"Go", "-", "Site", "Stop"}));
   MenuItem& go = *tools->itemWithTitle("Go");
-  EXPECT_EQ(go.keyEquivalent, "G");
-  EXPECT_EQ(go.keyEquivalentModifierMask, kDesktopCommand);
-  EXPECT_EQ(go.tag, kCustomMenuItemTag);
+  EXPECT_EQ(std::tie(go.keyEquivalent, go.keyEquivalentModifierMask, go.tag),
+            std::make_tuple("G", kDesktopCommand, kCustomMenuItemTag));
   EXPECT_EQ(tools->itemWithTitle("Stop")->state, 1);
   EXPECT_TRUE(go.perform());
   EXPECT_EQ(received(*controller->flashWindow()), Titles{"ARRAY_OF_STRINGS=zMenu~!onCommand~!Tools~!Go"});
   EXPECT_TRUE(tools->itemWithTitle("Site")->perform());
   EXPECT_EQ(assembly.workspace.opened, Titles{"https://example.invalid/a"});
 
-  menu("setMenuItemEnabled?menuName=Tools&itemName=Go&enable=false");
+  menu({"setMenuItemEnabled?menuName=Tools&itemName=Go&enable=false"});
   EXPECT_FALSE(go.perform());
-  menu("removeItem?menuName=Tools&itemName=Site");
+  menu({"removeItem?menuName=Tools&itemName=Site"});
   EXPECT_EQ(titles(*tools), (Titles{"Go", "-", "Stop"}));
   // Deleting takes the menu out of the bar and out of the registry.
-  menu("deleteMenu?menuName=Tools");
-  menu("addMenuToMenuBar?menuName=Tools");
+  menu({"deleteMenu?menuName=Tools"});
+  menu({"addMenuToMenuBar?menuName=Tools"});
   EXPECT_EQ(desktop.mainMenu->numberOfItems(), 0u);
 }
 
@@ -112,35 +110,27 @@ TEST_F(MenuCommands, UnknownNamesDoNothingAndDuplicateNamesFindTheFirstMenu) {
   desktop.mainMenu->addItem(std::make_shared<MenuItem>("File")).submenu = file;
   startApplication();
   // The main menu's submenus come first in the registry; a duplicate comes later.
-  menu("createMenu?menuName=File");
-  menu("addItem?menuName=File&itemName=Export&shortcut=");
-  for (const char* request : {"checkItem?menuName=Nowhere&itemName=Export&check=true",
-                              "setMenuItemEnabled?menuName=File&itemName=Nothing&enable=false",
-                              "addItem?menuName=file&itemName=Case&shortcut=", "addMenuToMenuBar?menuName=Nowhere",
-                              "deleteMenu?menuName=Nowhere"}) {
-    menu(request);
-  }
+  menu({"createMenu?menuName=File", "addItem?menuName=File&itemName=Export&shortcut=",
+        "checkItem?menuName=Nowhere&itemName=Export&check=true",
+        "setMenuItemEnabled?menuName=File&itemName=Nothing&enable=false", "addItem?menuName=file&itemName=Case&shortcut=",
+        "addMenuToMenuBar?menuName=Nowhere", "deleteMenu?menuName=Nowhere"});
   EXPECT_EQ(titles(*file), Titles{"Export"});
   EXPECT_EQ(titles(*desktop.mainMenu), Titles{"File"});
-
 }
 
 TEST_F(MenuCommands, CheckItemClearsAndRemoveAllItemsEmptiesOnlyTheNamedMenu) {
   startApplication();
-  for (const char* request : {"createMenu?menuName=M", "addMenuToMenuBar?menuName=M",
-                              "addItem?menuName=M&itemName=A&shortcut=", "addSeparator?menuName=M",
-                              "addItem?menuName=M&itemName=B&shortcut=", "checkItem?menuName=M&itemName=B&check=true",
-                              "checkItem?menuName=M&itemName=B&check=false", "addItem?menuName=&itemName=P&shortcut=",
-                              "removeAllItems?menuName=Nowhere"}) {
-    menu(request);
-  }
+  menu({"createMenu?menuName=M", "addMenuToMenuBar?menuName=M", "addItem?menuName=M&itemName=A&shortcut=",
+        "addSeparator?menuName=M", "addItem?menuName=M&itemName=B&shortcut=", "checkItem?menuName=M&itemName=B&check=true",
+        "checkItem?menuName=M&itemName=B&check=false", "addItem?menuName=&itemName=P&shortcut=",
+        "removeAllItems?menuName=Nowhere"});
   Menu* m = barMenu("M");
   ASSERT_EQ(titles(*m), (Titles{"A", "-", "B"}));
   EXPECT_EQ(m->itemWithTitle("B")->state, 0);
-  menu("removeAllItems?menuName=M");
+  menu({"removeAllItems?menuName=M"});
   EXPECT_EQ(m->numberOfItems(), 0u);
   EXPECT_EQ(titles(*controller->flashWindow()->contextMenu()), Titles{"P"});
-  menu("removeAllItems?menuName=undefined");
+  menu({"removeAllItems?menuName=undefined"});
   EXPECT_EQ(controller->flashWindow()->contextMenu()->numberOfItems(), 0u);
 }
 
@@ -148,9 +138,8 @@ TEST_F(MenuCommands, AnEmptyMenuNameIsTheContextMenuUntilItIsDeleted) {
   writeSettings({{"windowAlpha", PlistValue::integer(100)}});  // a window that takes clicks
   startApplication();
   FlashWindow& window = *controller->flashWindow();
-  menu("addItem?menuName=&itemName=Play&shortcut=");
-  menu("addItem?menuName=undefined&itemName=Pause&shortcut=");
-  menu("addItem?menuName=Right%20Click%20Menu&itemName=Rewind&shortcut=");
+  menu({"addItem?menuName=&itemName=Play&shortcut=", "addItem?menuName=undefined&itemName=Pause&shortcut=",
+        "addItem?menuName=Right%20Click%20Menu&itemName=Rewind&shortcut="});
   EXPECT_EQ(titles(*window.contextMenu()), (Titles{"Play", "Pause", "Rewind"}));
   rightClick(window, "Play");
   rightClick(window, "Rewind");
@@ -158,9 +147,9 @@ TEST_F(MenuCommands, AnEmptyMenuNameIsTheContextMenuUntilItIsDeleted) {
   EXPECT_EQ(received(window), (Titles{"ARRAY_OF_STRINGS=zMenu~!onCommand~!~!Play",
                                       "ARRAY_OF_STRINGS=zMenu~!onCommand~!Right Click Menu~!Rewind"}));
 
-  menu("deleteMenu?menuName=Right%20Click%20Menu");
+  menu({"deleteMenu?menuName=Right%20Click%20Menu"});
   EXPECT_EQ(window.view()->menu(), nullptr);
-  menu("addItem?menuName=&itemName=Play&shortcut=");
+  menu({"addItem?menuName=&itemName=Play&shortcut="});
   EXPECT_EQ(window.contextMenu()->numberOfItems(), 0u);
 }
 
@@ -172,16 +161,15 @@ TEST_F(MenuCommands, EachWindowHasItsOwnRegistryAndItemsOfAClosedWindowSendNothi
   ASSERT_NE(controller->createWindow(args), 0u);
   FlashWindow* second = controller->flashWindowList().back();
 
-  menu("createMenu?menuName=Theirs");  // in the first window's registry only
-  menu("addItem?menuName=&itemName=Second&shortcut=", second);
+  menu({"createMenu?menuName=Theirs"});  // in the first window's registry only
+  menu({"addItem?menuName=&itemName=Second&shortcut="}, second);
   EXPECT_EQ(titles(*second->contextMenu()), Titles{"Second"});
   EXPECT_EQ(controller->flashWindow()->contextMenu()->numberOfItems(), 0u);
 
-  menu("addItem?menuName=Theirs&itemName=Later&shortcut=", second);  // no such menu in its registry
-  for (const char* request : {"createMenu?menuName=Theirs", "addItem?menuName=Theirs&itemName=Later&shortcut=",
-                              "addMenuToMenuBar?menuName=Theirs"}) {
-    menu(request, second);
-  }
+  menu({"addItem?menuName=Theirs&itemName=Later&shortcut="}, second);  // no such menu in its registry
+  menu({"createMenu?menuName=Theirs", "addItem?menuName=Theirs&itemName=Later&shortcut=",
+        "addMenuToMenuBar?menuName=Theirs"},
+       second);
   ASSERT_EQ(titles(*barMenu("Theirs")), Titles{"Later"});
   MenuItem* later = barMenu("Theirs")->itemAtIndex(0);
   EXPECT_TRUE(later->perform());
@@ -193,10 +181,7 @@ TEST_F(MenuCommands, EachWindowHasItsOwnRegistryAndItemsOfAClosedWindowSendNothi
 
 TEST_F(MenuCommands, ZOrderItemsNeedTheFlagTheParserNeverFills) {
   startApplication();
-  for (const char* request : {"createMenu?menuName=Order", "addZOrderMenuItems?menuName=Order",
-                              "addMenuToMenuBar?menuName=Order"}) {
-    menu(request);
-  }
+  menu({"createMenu?menuName=Order", "addZOrderMenuItems?menuName=Order", "addMenuToMenuBar?menuName=Order"});
   EXPECT_EQ(barMenu("Order")->numberOfItems(), 0u);
   CocoaInterfaceData record;
   ASSERT_EQ(parseCommand("zMenu.addZOrderMenuItems?menuName=Order", &record, false, false, mouse), kStatusRunCommand);

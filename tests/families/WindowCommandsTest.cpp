@@ -72,13 +72,11 @@ INSTANTIATE_TEST_SUITE_P(TitledAndBorderless, WindowGeometry, ::testing::Values(
 TEST_F(WindowCommands, LevelsAlphaTitleAndVisibility) {
   startApplication();
   const int32_t before = native().level();
+  // The names and levels are the command table's (WindowKindsTest).
   for (const auto& [name, level] : std::vector<std::pair<std::string, int32_t>>{
            {"abOVEitall", windowLevelForKey(kMainMenuWindowLevelKey) + 1},
-           {"floating", windowLevelForKey(kMainMenuWindowLevelKey) + 1},  // unknown: unchanged
-           {"TOP", windowLevelForKey(kMainMenuWindowLevelKey) - 1},
-           {"bottom", windowLevelForKey(kDesktopIconWindowLevelKey) + 1},
+           {"normal", windowLevelForKey(kMainMenuWindowLevelKey) + 1},  // only a name at creation: unchanged
            {"BELOWITALL", windowLevelForKey(kDesktopIconWindowLevelKey) - 1},
-           {"normal", windowLevelForKey(kDesktopIconWindowLevelKey) - 1},  // only a name at creation
            {"STANDARD", before}}) {
     sync("zWindow.setZOrder?order=" + name);
     EXPECT_EQ(native().level(), level) << name;
@@ -106,6 +104,11 @@ TEST_F(WindowCommands, LevelsAlphaTitleAndVisibility) {
 
   sync("zWindow.startDrag");
   EXPECT_TRUE(first().view()->gDragging);
+
+  // Without a mask view setShape does nothing and setFlashSize sizes the window.
+  sync("zWindow.setShape?fileName=" + (dir.path() / "x.png").string());
+  sync("zWindow.setFlashSize?width=300&height=120");
+  EXPECT_EQ(native().contentRect().size, (DesktopSize{300, 120}));
 }
 
 TEST_F(WindowCommands, BringToForegroundFrontsTheWindowATenthLater) {
@@ -170,7 +173,12 @@ TEST_F(WindowCommands, MasksChangeAndHoldTheMovieArea) {
   ASSERT_TRUE(Bitmap(320, 260).writePng(dir.path() / "other.png"));
   writeSettings({{"mask", PlistValue::string("YES")}, {"maskName", PlistValue::string("shape.png")}});
   startApplication();
+  // The settings' mask holds the movie, centred: 301/2 - 200/2 = 50.
   ASSERT_NE(first().maskView(), nullptr);
+  EXPECT_EQ(native().contentView(), first().maskView());
+  EXPECT_EQ(native().contentRect().size, (DesktopSize{301, 250}));
+  EXPECT_EQ(first().view()->superview(), first().maskView());
+  EXPECT_EQ(first().view()->frame(), (DesktopRect{{50, 50}, {200, 150}}));
 
   sync("zWindow.setShape?fileName=" + (dir.path() / "other.png").string());
   EXPECT_EQ(native().contentRect().size, (DesktopSize{320, 260}));
@@ -181,13 +189,6 @@ TEST_F(WindowCommands, MasksChangeAndHoldTheMovieArea) {
   sync("zWindow.setFlashSize?width=100&height=80");
   EXPECT_EQ(first().view()->frame().size, (DesktopSize{100, 80}));
   EXPECT_EQ(native().contentRect().size, (DesktopSize{320, 260}));
-}
-
-TEST_F(WindowCommands, WithoutAMaskSetFlashSizeSizesTheWindow) {
-  startApplication();
-  sync("zWindow.setShape?fileName=" + (dir.path() / "x.png").string());  // no mask view: nothing
-  sync("zWindow.setFlashSize?width=300&height=120");
-  EXPECT_EQ(native().contentRect().size, (DesktopSize{300, 120}));
 }
 
 TEST_F(WindowCommands, WebWindowsGoToTheirMakerOrOpenNothing) {

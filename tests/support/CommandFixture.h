@@ -15,6 +15,7 @@
 #include "mac/commands/CocoaInterfaceData.h"
 #include "mac/commands/CommandParser.h"
 #include "mac/commands/Replies.h"
+#include "mac/net/WebWindows.h"
 #include "mac/windows/FlashWindow.h"
 #include "tests/support/AppFixture.h"
 
@@ -35,11 +36,20 @@ class CommandFixture : public AppFixture {
     windowServices.equipCommandHandler = [this](KW_Commands& handler) { families->equip(handler); };
     controller = std::make_unique<Controller>(windowServices, assembly.registry);
     family.projectorWindows = controller.get();
+    if (withWebWindows) {
+      WebWindowServices web = parts().webWindowServices();
+      web.equipCommandHandler = [this](KW_Commands& handler) { families->equip(handler); };
+      webWindows = std::make_unique<WebWindowManager>(std::move(web));
+      family.webWindows = webWindows.get();
+    }
     families = std::make_unique<CommandFamilies>(family);
     controller->start();
     assembly.runLoop.runFor(0.1);
   }
-  ~CommandFixture() override { controller.reset(); }
+  ~CommandFixture() override {
+    webWindows.reset();
+    controller.reset();
+  }
 
   // A "KW://KW_..." URL-form text (the whole URL), or with `listForm` a
   // "[...]" list, run on `window` (default: the first window).
@@ -64,6 +74,9 @@ class CommandFixture : public AppFixture {
   } mouse;
   std::unique_ptr<CommandFamilies> families;
   std::unique_ptr<Controller> controller;
+  // Web page windows are opened only when set before startApplication.
+  bool withWebWindows = false;
+  std::unique_ptr<WebWindowManager> webWindows;
 };
 
 }  // namespace kw::test

@@ -1,51 +1,21 @@
 // The movie view's input with the real stand-in plug-in: keys through the
 // keyboard layout (Japanese script, dead keys), edit commands, focus and
 // activation, window dragging by the movie, context menus, scroll and file drags.
-#include <gtest/gtest.h>
-
 #include "mac/platform/Menu.h"
-#include "mac/platform/Trace.h"
-#include "mac/platform/Window.h"
-#include "mac/pluginhost/FlashPlugin.h"
-#include "mac/pluginhost/keyCodeTranslator.h"
-#include "mac/windows/FlashView.h"
-#include "tests/support/AppFixture.h"
-#include "tools/standin/StandInReport.h"
+#include "tests/windows/FlashViewFixture.h"
 
 namespace kw::test {
 namespace {
 
-using Kinds = std::vector<std::pair<uint16_t, uint32_t>>;  // (what, message) of each event
-
-class FlashViewInputTest : public AppFixture {
+class FlashViewInputTest : public FlashViewFixture {
  protected:
   FlashViewInputTest() {
-    flashViewFlags() = {};
-    keyCodeTranslator::resetCurrentTranslator();
-    writeFile(resources() / "zvdata.zve", appMovie(200, 150));
-    view = std::make_shared<FlashView>(services(), DesktopRect{{0, 0}, {200, 150}});
-    window.setContentView(view);
-    view->setTargetWindow(&window, nullptr);
-    EXPECT_EQ(view->loadMovie(std::nullopt, nullptr, nullptr, 0, "main"), 0);
-    code = LoadedCode::load(*Bundle::open(resources() / "fpb.plugin"));
+    makeView();
+    EXPECT_EQ(load(), 0);
     received();  // the instance's start-up events
-    trace::setSink([this](std::string_view kind, std::string_view text) {
-      if (kind == "event") lines.emplace_back(text);
-    });
   }
-  ~FlashViewInputTest() override {
-    trace::setSink({});
-    keyCodeTranslator::resetCurrentTranslator();
-  }
+  ~FlashViewInputTest() override { view.reset(); }  // before the input it reads
 
-  // The events the plug-in received since the last call.
-  Kinds received() {
-    const auto hook = reinterpret_cast<StandIn_ReportFuncPtr>(code->symbol("StandIn_Report"));
-    const auto& events = hook(view->plugin()->instance())->events;
-    Kinds kinds;
-    for (; seen < events.size(); ++seen) kinds.emplace_back(events[seen].what, events[seen].message);
-    return kinds;
-  }
   static DesktopEvent key(DesktopEventType type, uint16_t code, std::string characters, uint32_t flags = 0) {
     DesktopEvent event;
     event.type = type;
@@ -63,11 +33,6 @@ class FlashViewInputTest : public AppFixture {
   }
 
   SimDesktopInput input;  // the mouse, modifiers and keyboard layout the view reads
-  Window window{desktop, {{100, 100}, {200, 150}}, kTitledWindowMask};
-  std::shared_ptr<FlashView> view;
-  std::unique_ptr<LoadedCode> code;
-  size_t seen = 0;
-  std::vector<std::string> lines;
 };
 
 TEST_F(FlashViewInputTest, KeysGoThroughTheLayoutExceptUnderTheJapaneseScript) {
@@ -108,8 +73,7 @@ TEST_F(FlashViewInputTest, EditCommandsFocusAndActivationBecomeEvents) {
   EXPECT_TRUE(view->cut());
   EXPECT_TRUE(view->selectAll());
   EXPECT_EQ(received(), (Kinds{{3, 'X'}, {3, 'A'}}));
-  const auto hook = reinterpret_cast<StandIn_ReportFuncPtr>(code->symbol("StandIn_Report"));
-  EXPECT_EQ(hook(view->plugin()->instance())->events.back().modifiers & 0x0100, 0x0100);
+  EXPECT_EQ(report().events.back().modifiers & 0x0100, 0x0100);
 
   view->becomeFirstResponder();
   view->becomeFirstResponder();

@@ -2,17 +2,10 @@
 // with the real stand-in (first copy skipped, alternating images, the marker),
 // update events and printing, centring in a mask, and the mask view's messages
 // and window dragging.
-#include <gtest/gtest.h>
-
-#include "mac/platform/Trace.h"
-#include "mac/platform/Window.h"
-#include "mac/pluginhost/FlashPlugin.h"
 #include "mac/windows/AlphaReconstruction.h"
-#include "mac/windows/FlashView.h"
 #include "mac/windows/MaskView.h"
 #include "mac/windows/windowLessFlashView.h"
-#include "tests/support/AppFixture.h"
-#include "tools/standin/StandInReport.h"
+#include "tests/windows/FlashViewFixture.h"
 
 namespace kw::test {
 namespace {
@@ -52,24 +45,10 @@ TEST(FlashViewSize, MovieIsCentredInItsMaskAndClippedToIt) {
   }
 }
 
-class FlashViewRenderingTest : public AppFixture {
+class FlashViewRenderingTest : public FlashViewFixture {
  protected:
-  FlashViewRenderingTest() {
-    flashViewFlags() = {};
-    view = std::make_shared<FlashView>(services(), DesktopRect{{0, 0}, {200, 150}});
-    window.setContentView(view);
-    view->setTargetWindow(&window, nullptr);
-  }
-  ~FlashViewRenderingTest() override { trace::setSink({}); }
-  const standin::StandInReport& report() {
-    if (!code) code = LoadedCode::load(*Bundle::open(resources() / "fpb.plugin"));
-    return *reinterpret_cast<StandIn_ReportFuncPtr>(code->symbol("StandIn_Report"))(view->plugin()->instance());
-  }
+  FlashViewRenderingTest() { makeView(); }
   uint8_t alphaAt(int32_t x, int32_t y) const { return view->bitmap->pixel(x, y)[3]; }
-
-  Window window{desktop, {{1100, 100}, {200, 150}}, kTitledWindowMask};
-  std::shared_ptr<FlashView> view;
-  std::unique_ptr<LoadedCode> code;
 };
 
 TEST_F(FlashViewRenderingTest, WindowlessCopiesAlternateImagesSkipTheFirstAndUndrawnFrames) {
@@ -78,7 +57,7 @@ TEST_F(FlashViewRenderingTest, WindowlessCopiesAlternateImagesSkipTheFirstAndUnd
   alpha.setContentView(image);
   view->setWindowless(true);
   view->setTargetWindow(&alpha, image.get());
-  ASSERT_EQ(view->loadMovie(std::nullopt, nullptr, nullptr, 3, "main"), 0);  // a transparent movie
+  ASSERT_EQ(load(3), 0);  // a transparent movie
 
   assembly.runLoop.runFor(0.07);  // 4 ticks
   ASSERT_NE(view->bitmap, nullptr);
@@ -103,7 +82,7 @@ TEST_F(FlashViewRenderingTest, WindowlessCopiesAlternateImagesSkipTheFirstAndUnd
 
 TEST_F(FlashViewRenderingTest, OpaqueMovieIsCopiedFullyOpaqueEveryFourTicks) {
   view->setWindowless(true);
-  ASSERT_EQ(view->loadMovie(std::nullopt, nullptr, nullptr, 0, "main"), 0);
+  ASSERT_EQ(load(), 0);
   assembly.runLoop.runFor(0.14);  // 8 ticks
   EXPECT_TRUE(view->flashImage1 && !view->flashImage1->representations.empty()) << "second copy made";
   EXPECT_EQ(alphaAt(0, 0), 255);
@@ -111,7 +90,7 @@ TEST_F(FlashViewRenderingTest, OpaqueMovieIsCopiedFullyOpaqueEveryFourTicks) {
 }
 
 TEST_F(FlashViewRenderingTest, DrawingSendsUpdateEventsAndPrintingDrawsThePrintedMovie) {
-  ASSERT_EQ(view->loadMovie(std::nullopt, nullptr, nullptr, 0, "main"), 0);
+  ASSERT_EQ(load(), 0);
   window.display();
   EXPECT_EQ(report().events.back().what, 6);
   EXPECT_EQ(report().events.back().message, window.windowNumber());
@@ -126,14 +105,9 @@ TEST_F(FlashViewRenderingTest, DrawingSendsUpdateEventsAndPrintingDrawsThePrinte
 }
 
 TEST_F(FlashViewRenderingTest, DraggingOnTheMaskMovesTheWindowOnlyWhenTheSettingSaysSo) {
-  Bitmap picture(300, 200);
-  ASSERT_TRUE(picture.writePng(dir.path() / "mask.png"));
+  ASSERT_TRUE(Bitmap(300, 200).writePng(dir.path() / "mask.png"));
   ASSERT_TRUE(Bitmap(100, 60).writePng(dir.path() / "small.png"));
-  std::vector<std::string> lines;
-  trace::setSink([&](std::string_view kind, std::string_view text) {
-    if (kind == "event") lines.emplace_back(text);
-  });
-  ASSERT_EQ(view->loadMovie(std::nullopt, nullptr, nullptr, 0, "main"), 0);
+  ASSERT_EQ(load(), 0);
   for (const bool setting : {false, true}) {
     SCOPED_TRACE(setting);
     writeSettings({{"maskDragging", PlistValue::boolean(setting)}});
@@ -150,9 +124,8 @@ TEST_F(FlashViewRenderingTest, DraggingOnTheMaskMovesTheWindowOnlyWhenTheSetting
     assembly.notifications.post("tiffMaskChanged", (dir.path() / "small.png").string());
     EXPECT_EQ(mask.width, 100);
   }
-  EXPECT_EQ(lines.front(), "ARRAY_OF_STRINGS=zWindow~!onMaskMouseDown");
-  EXPECT_EQ(lines[1], "ARRAY_OF_STRINGS=zWindow~!onMaskMouseUp");
-  EXPECT_EQ(lines.size(), 4u);
+  const std::string down = "ARRAY_OF_STRINGS=zWindow~!onMaskMouseDown", up = "ARRAY_OF_STRINGS=zWindow~!onMaskMouseUp";
+  EXPECT_EQ(lines, (std::vector<std::string>{down, up, down, up}));
 }
 
 }  // namespace

@@ -1,17 +1,9 @@
 // The movie view with the real stand-in plug-in: loading, the frame timer,
 // command records (the alpha-mode resize and click), the messages to the movie
 // in their exact texts and orders, and releasing the instance.
-#include <gtest/gtest.h>
-
 #include "mac/commands/KW_Commands.h"
 #include "mac/platform/SystemLog.h"
-#include "mac/platform/Trace.h"
-#include "mac/platform/Window.h"
-#include "mac/pluginhost/FlashPlugin.h"
-#include "mac/pluginhost/keyCodeTranslator.h"
-#include "mac/windows/FlashView.h"
-#include "tests/support/AppFixture.h"
-#include "tools/standin/StandInReport.h"
+#include "tests/windows/FlashViewFixture.h"
 
 namespace kw::test {
 namespace {
@@ -34,44 +26,29 @@ struct TargetFamily : CommandFamily {
   }
 };
 
-class FlashViewTest : public AppFixture {
+class FlashViewTest : public FlashViewFixture {
  protected:
-  FlashViewTest() { flashViewFlags() = {}; }
-  ~FlashViewTest() override {
-    trace::setSink({});
-    view.reset();
-  }
-
   FlashView& open(const swf::Bytes& movie = appMovie(200, 150), int32_t windowType = 0) {
     writeFile(resources() / "zvdata.zve", movie);
     WindowServices s = services();
     s.equipCommandHandler = [this](KW_Commands& handler) { handler.setFamily(CommandFamilyKind::Window, family); };
-    view = std::make_shared<FlashView>(s, DesktopRect{{0, 0}, {200, 150}});
-    window.setContentView(view);
+    makeView(s);
     window.orderFront();
-    view->setTargetWindow(&window, nullptr);
     projector.view = view.get();
-    status = view->loadMovie(std::nullopt, nullptr, &projector, windowType, "main");
+    load(windowType, &projector);
     return *view;
   }
-  const standin::StandInReport& report() {
-    if (!code) code = LoadedCode::load(*Bundle::open(resources() / "fpb.plugin"));
-    const auto hook = reinterpret_cast<StandIn_ReportFuncPtr>(code->symbol("StandIn_Report"));
-    return *hook(view->plugin()->instance());
-  }
-  void traceEvents() {
-    trace::setSink([this](std::string_view kind, std::string_view text) {
-      if (kind == "event") lines.emplace_back(text);
-    });
+  // A command record with the function number, handed to the view.
+  std::unique_ptr<CocoaInterfaceData> command(int32_t id, int32_t intParam = 0) {
+    auto record = CocoaInterfaceData::create(0, view->plugin(), {});
+    record->functionNumber = id;
+    record->intParam1 = intParam;
+    view->processOneEvent(*record);
+    return record;
   }
 
-  Window window{desktop, {{100, 100}, {200, 150}}, kTitledWindowMask};
   std::shared_ptr<TargetFamily> family = std::make_shared<TargetFamily>();
   Projector projector;
-  std::shared_ptr<FlashView> view;
-  std::unique_ptr<LoadedCode> code;
-  Status status = -1;
-  std::vector<std::string> lines;
 };
 
 std::string sync(const char* a, const char* b) {
@@ -88,9 +65,8 @@ TEST_F(FlashViewTest, LoadsTheMovieWithTheWrapperUnlessItIsActionScript3) {
     EXPECT_TRUE(report().movieLoaded);
     EXPECT_EQ(report().movieHasWrapper, !as3);
     EXPECT_EQ(report().movieActionScript3, as3);
-    const std::vector<std::string> logged = as3 ? std::vector<std::string>{"Zivra thinks this is an ActionScript 3 SWF"}
-                                                : std::vector<std::string>{};
-    EXPECT_EQ(log.lines(), logged);
+    EXPECT_EQ(log.lines(), as3 ? std::vector<std::string>{"Zivra thinks this is an ActionScript 3 SWF"}
+                               : std::vector<std::string>{});
     EXPECT_EQ(view->plugin()->fType, kPluginTypeFlash);
     EXPECT_TRUE(assembly.registry.isAValidNsPlugin(view->plugin()));
   }
@@ -118,20 +94,15 @@ TEST_F(FlashViewTest, WithoutPluginOrWrapperTheViewStaysWithoutInstance) {
 TEST_F(FlashViewTest, TimerTicksOneEventAtTheFrameRate) {
   open();
   const auto eventsIn = [this](double seconds) {
-    const size_t before = report().events.size();
+    received();
     assembly.runLoop.runFor(seconds);
-    return report().events.size() - before;
+    return received().size();
   };
   EXPECT_DOUBLE_EQ(view->timerInterval(), 0.005);
   EXPECT_EQ(eventsIn(0.05), 10u);
-
   for (const auto& [rate, period] : {std::pair{25, 0.04}, {0, 0.005}, {25, 0.04}}) {
-    auto record = CocoaInterfaceData::create(0, view->plugin(), {});
-    record->functionNumber = 320;
-    record->intParam1 = rate;
-    view->processOneEvent(*record);
+    EXPECT_EQ(command(320, rate)->completed, 1) << "the movie gets its reply";
     EXPECT_DOUBLE_EQ(view->timerInterval(), period);
-    EXPECT_EQ(record->completed, 1) << "the movie gets its reply";
   }
   EXPECT_EQ(eventsIn(0.4), 10u);
   view->doWindowisMiniaturizing();
@@ -149,29 +120,22 @@ TEST_F(FlashViewTest, AlphaModeResizesBothWindowsAndClicksAfterModalPanels) {
   view->bitmap = std::make_shared<Bitmap>(1, 1);
   view->rowBytes = 4;
 
-  auto record = CocoaInterfaceData::create(0, view->plugin(), {});
-  record->functionNumber = 309;
-  view->processOneEvent(*record);
+  EXPECT_EQ(command(309)->completed, 1) << "the reply still goes out";
   EXPECT_EQ(family->targets, (std::vector<Window*>{&alpha, &window}));
-  EXPECT_EQ(record->completed, 1) << "the reply still goes out";
   EXPECT_EQ(view->bitmap, nullptr);
   EXPECT_EQ(view->rowBytes, 0);
 
   for (const int32_t id : {413, 508, 509, 516, 310}) {
     SCOPED_TRACE(id);
-    const size_t before = report().events.size();
-    auto panel = CocoaInterfaceData::create(0, view->plugin(), {});
-    panel->functionNumber = id;
-    view->processOneEvent(*panel);
-    std::vector<uint16_t> kinds;
-    for (size_t i = before; i < report().events.size(); ++i) kinds.push_back(report().events[i].what);
-    EXPECT_EQ(kinds, (id == 310 ? std::vector<uint16_t>{} : std::vector<uint16_t>{1, 2}));
+    received();
+    command(id);
+    EXPECT_EQ(received(), (id == 310 ? Kinds{} : Kinds{{1, 0}, {2, 0}}));
   }
 }
 
 TEST_F(FlashViewTest, MessagesGoInTheirEncodingsAndOrders) {
   open();
-  traceEvents();
+  lines.clear();
   view->doWindowBecameMain();
   view->doWindowResignedMain();
   view->doApplicationIsActivating();
@@ -212,16 +176,14 @@ TEST_F(FlashViewTest, ReleasedInstanceLeavesTheRegistryAndGetsNothingMore) {
     view->stopTimer();
     saneDuringCommand = call.plugin->isSane();
   };
-  auto record = CocoaInterfaceData::create(0, view->plugin(), {});
-  record->functionNumber = 310;
-  view->processOneEvent(*record);
+  command(310);
   EXPECT_TRUE(saneDuringCommand);
   EXPECT_EQ(view->plugin(), nullptr);
   EXPECT_EQ(assembly.registry.count(), 0u);
   family->then = nullptr;
 
   open();
-  traceEvents();
+  lines.clear();
   view->doApplicationIsTerminating();
   view->doApplicationIsTerminating();
   EXPECT_EQ(lines, std::vector<std::string>{sync("zApplication", "onQuit")});

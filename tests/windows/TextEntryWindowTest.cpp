@@ -73,7 +73,7 @@ TEST_F(TextEntryWindowTest, ReturnOrEnterCommitsTheCompositionAndPastesTheWholeT
   }
 }
 
-TEST_F(TextEntryWindowTest, BackspaceEditsTheTextAndClosesAnEmptyEntryWithoutPasting) {
+TEST_F(TextEntryWindowTest, EmptyEntriesAndEntriesOfAClosedWindowEndWithoutPasting) {
   desktop.generalPasteboard.string = "older";
   type({"x", "y", "\x7F", "\x08"});
   EXPECT_TRUE(controller->textWindow()->window().isVisible());
@@ -84,6 +84,13 @@ TEST_F(TextEntryWindowTest, BackspaceEditsTheTextAndClosesAnEmptyEntryWithoutPas
   EXPECT_TRUE(focusIsBackOnTheMovie());
   EXPECT_EQ(desktop.generalPasteboard.string, "older");
   EXPECT_EQ(keysSeen(), "");
+
+  // An entry whose movie window went away ends without the paste.
+  type({"q"});
+  controller->closeThisWindow(controller->flashWindow());
+  type({"\r"});
+  EXPECT_FALSE(controller->textWindow()->window().isVisible());
+  EXPECT_EQ(desktop.generalPasteboard.string, "q");
 }
 
 TEST_F(TextEntryWindowTest, WithoutCommitPendingEachReturnIsHandledOnce) {
@@ -96,14 +103,6 @@ TEST_F(TextEntryWindowTest, WithoutCommitPendingEachReturnIsHandledOnce) {
   type({"\r"});  // ends
   EXPECT_EQ(desktop.generalPasteboard.string, "a");
   EXPECT_EQ(keysSeen(), "^V");
-}
-
-TEST_F(TextEntryWindowTest, AnEntryWhoseWindowWentAwayEndsWithoutPasting) {
-  type({"q"});
-  controller->closeThisWindow(controller->flashWindow());
-  type({"\r"});
-  EXPECT_FALSE(controller->textWindow()->window().isVisible());
-  EXPECT_EQ(desktop.generalPasteboard.string, "q");
 }
 
 }  // namespace
