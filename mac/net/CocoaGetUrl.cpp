@@ -568,7 +568,12 @@ NPError CocoaUrlLoader::postURL(const std::shared_ptr<StreamData>& record, const
   const std::shared_ptr<CocoaGetUrl> load = makeLoad();
   const NPError error = load->postURL(buffer, length, isFile, allowHeaders, settings_.writeProc, record,
                                       plugin->host().pluginFuncs(), plugin);
-  if (!load->isLoading()) load->finish();
+  if (!load->isLoading()) {
+    // Nothing was sent, but the routing already gave the plug-in the
+    // request's stream: it is ended as a failed request, not left open.
+    load->completedURL(false);
+    load->finish();
+  }
   return error;
 }
 

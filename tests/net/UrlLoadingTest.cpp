@@ -268,6 +268,7 @@ TEST_F(UrlLoadingTest, PostSendsTheBodyAndHeadersAndAnswersNineOrElevenForBadArg
   EXPECT_FALSE(server.requests().back().hasHeader("User_Agent"));
 
   const size_t requests = server.requestCount();
+  const size_t notifies = fake.urlNotifyCalls.size(), destroys = notifiesAtDestroy.size();
   EXPECT_EQ(post(server.url("/echo"), ""), NPERR_INVALID_PARAM);
   EXPECT_EQ(post(server.url("/echo"), "\n"), NPERR_INVALID_PARAM);
   EXPECT_EQ(post(server.url("/echo"), (dir.path() / "missing.txt").string(), true), NPERR_FILE_NOT_FOUND);
@@ -275,6 +276,10 @@ TEST_F(UrlLoadingTest, PostSendsTheBodyAndHeadersAndAnswersNineOrElevenForBadArg
   EXPECT_EQ(post(server.url("/echo"), (dir.path() / "empty.txt").string(), true), NPERR_INVALID_PARAM);
   ASSERT_TRUE(idle());
   EXPECT_EQ(server.requestCount(), requests);
+  // Each stream the routing opened for them was ended as a failed request.
+  EXPECT_EQ(fake.urlNotifyCalls.back().reason, NPRES_NETWORK_ERR);
+  EXPECT_EQ(fake.urlNotifyCalls.size(), notifies + 4);
+  EXPECT_EQ(notifiesAtDestroy.size(), destroys + 4);
 }
 
 TEST_F(UrlLoadingTest, TheFirstChallengeIsAnsweredFromTheSettingsAndTheSecondCancelled) {
