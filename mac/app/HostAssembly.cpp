@@ -58,42 +58,38 @@ HostAssembly::HostAssembly(const Options& options)
   host_ = std::make_unique<PluginHost>(services);
 }
 
-WindowServices ApplicationParts::windowServices() const {
-  WindowServices services;
+ApplicationServices ApplicationParts::applicationServices() const {
+  ApplicationServices services;
   services.desktop = &desktop;
   services.runLoop = &assembly.runLoop;
   services.notifications = &assembly.notifications;
   services.host = &assembly.host();
-  services.caching = &assembly.registry;
   services.application = application;
+  services.arguments = arguments;
+  return services;
+}
+
+WindowServices ApplicationParts::windowServices() const {
+  WindowServices services;
+  static_cast<ApplicationServices&>(services) = applicationServices();
+  services.caching = &assembly.registry;
   services.defaults = defaults;
   services.closer = assembly.services().closer;
-  services.arguments = arguments;
   return services;
 }
 
 FamilyServices ApplicationParts::familyServices() const {
   FamilyServices services;
-  services.desktop = &desktop;
-  services.runLoop = &assembly.runLoop;
-  services.notifications = &assembly.notifications;
-  services.host = &assembly.host();
-  services.application = application;
+  static_cast<ApplicationServices&>(services) = applicationServices();
   services.defaults = defaults;
   services.workspace = assembly.services().workspace;
-  services.arguments = arguments;
   return services;
 }
 
 WebWindowServices ApplicationParts::webWindowServices() const {
   WebWindowServices services;
-  services.desktop = &desktop;
-  services.runLoop = &assembly.runLoop;
-  services.notifications = &assembly.notifications;
-  services.host = &assembly.host();
+  static_cast<ApplicationServices&>(services) = applicationServices();
   services.caching = &assembly.registry;
-  services.application = application;
-  services.arguments = arguments;
   return services;
 }
 

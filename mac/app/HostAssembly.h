@@ -83,6 +83,7 @@ struct ApplicationParts {
   UserDefaults* defaults = nullptr;
   std::vector<std::string> arguments;
 
+  ApplicationServices applicationServices() const;
   WindowServices windowServices() const;
   FamilyServices familyServices() const;
   // The web page windows' services; the command families' hook and the

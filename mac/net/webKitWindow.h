@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mac/commands/ApplicationServices.h"
 #include "mac/commands/KW_Commands.h"
 #include "mac/commands/families/FamilyServices.h"
 #include "mac/platform/WebView.h"
@@ -33,14 +34,10 @@ class RunLoop;
 class Workspace;
 
 // What a web page window reaches outside itself.
-struct WebWindowServices {
-  Desktop* desktop = nullptr;
-  RunLoop* runLoop = nullptr;
-  NotificationCenter* notifications = nullptr;
-  PluginHost* host = nullptr;             // the proxy's host; alerts, workspace and registry come from its services
+// The host gives the page proxy its alerts, workspace and registry; relative
+// page paths start in the application bundle's resources folder.
+struct WebWindowServices : ApplicationServices {
   InstanceCaching* caching = nullptr;     // for the page's command handler
-  const Bundle* application = nullptr;    // relative page paths start in its resources folder
-  std::vector<std::string> arguments;     // the process's command line, program first
   std::function<void(KW_Commands&)> equipCommandHandler;  // plugs the command families in
   WebViewFactory makeWebView;             // the platform's web views
   WindowCloser* closer = nullptr;         // closeThisWindow: (the web window manager)

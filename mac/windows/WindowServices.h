@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "mac/commands/ApplicationServices.h"
+
 namespace kw {
 
 class Bundle;
@@ -21,17 +23,11 @@ class RunLoop;
 class UserDefaults;
 class WindowCloser;
 
-struct WindowServices {
-  Desktop* desktop = nullptr;
-  RunLoop* runLoop = nullptr;
-  NotificationCenter* notifications = nullptr;
-  PluginHost* host = nullptr;
+struct WindowServices : ApplicationServices {
   InstanceCaching* caching = nullptr;         // the controller's enableCaching:
-  const Bundle* application = nullptr;        // the application bundle (resources), may be null
   UserDefaults* defaults = nullptr;           // "defaultsExist", may be null
   WindowCloser* closer = nullptr;             // the controller's closeThisWindow:
   std::filesystem::path systemPlugin;         // the system-wide plug-in bundle
-  std::vector<std::string> arguments;         // the process's command line, program first
   // Plugs the command families into a new view's command handler (may be empty).
   std::function<void(KW_Commands&)> equipCommandHandler;
 };

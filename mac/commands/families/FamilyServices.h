@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "mac/commands/ApplicationServices.h"
+
 namespace kw {
 
 class Bundle;
@@ -56,15 +58,9 @@ class WebWindows {
   virtual uint32_t createWebWindow(const WebWindowArgs& args) = 0;
 };
 
-struct FamilyServices {
-  Desktop* desktop = nullptr;
-  RunLoop* runLoop = nullptr;
-  NotificationCenter* notifications = nullptr;
-  PluginHost* host = nullptr;
-  const Bundle* application = nullptr;  // may be null
+struct FamilyServices : ApplicationServices {
   UserDefaults* defaults = nullptr;     // may be null
   Workspace* workspace = nullptr;       // may be null
-  std::vector<std::string> arguments;   // the process's command line, program first
   ProjectorWindows* projectorWindows = nullptr;  // the window family's; may be null
   WebWindows* webWindows = nullptr;              // the window family's; null: no web windows open
 };
