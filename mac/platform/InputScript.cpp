@@ -173,7 +173,8 @@ const std::map<std::string, ScriptVerb, std::less<>>& verbs() {
       {"flags", ScriptVerb::Flags}, {"scroll", ScriptVerb::Scroll},
       {"edit", ScriptVerb::Edit},   {"dropfiles", ScriptVerb::DropFiles},
       {"menu", ScriptVerb::Menu},   {"open", ScriptVerb::Open},
-      {"close", ScriptVerb::Close}, {"quit", ScriptVerb::Quit}};
+      {"save", ScriptVerb::Save},   {"close", ScriptVerb::Close},
+      {"quit", ScriptVerb::Quit}};
   return kVerbs;
 }
 
@@ -243,6 +244,9 @@ ScriptedEvent parseLine(std::vector<Word> words, double previousTime) {
       break;
     case ScriptVerb::Open:
       while (!args.empty()) event.paths.push_back(args.take("PATH").text);
+      break;
+    case ScriptVerb::Save:
+      if (!args.empty()) event.paths.push_back(args.take("PATH").text);
       break;
     case ScriptVerb::Close:
     case ScriptVerb::Quit: break;
@@ -331,6 +335,13 @@ void performScriptedEvent(Desktop& desktop, const ScriptedEvent& event) {
         desktop.openPanelAnswers.emplace_back(std::nullopt);
       } else {
         desktop.openPanelAnswers.emplace_back(event.paths);
+      }
+      break;
+    case ScriptVerb::Save:
+      if (event.paths.empty()) {
+        desktop.savePanelAnswers.emplace_back(std::nullopt);
+      } else {
+        desktop.savePanelAnswers.emplace_back(event.paths.front());
       }
       break;
     case ScriptVerb::Close:

@@ -35,6 +35,8 @@
 //                            TITLE; without a title it is dismissed
 //   open [PATH...]           the next open panel answers these paths; without
 //                            paths it is cancelled
+//   save [PATH]              the next save panel answers this path; without
+//                            one it is cancelled
 //   close                    the key window's close button is clicked
 //   quit                     the application quits
 //
@@ -84,6 +86,7 @@ enum class ScriptVerb {
   DropFiles,
   Menu,
   Open,
+  Save,
   Close,
   Quit,
 };
@@ -101,7 +104,7 @@ struct ScriptedEvent {
   double delta = 0;                  // scroll
   std::string action;                // edit: cut, copy, paste or selectAll
   std::optional<std::string> title;  // menu: none dismisses
-  std::vector<std::string> paths;    // dropfiles; open (empty: cancel)
+  std::vector<std::string> paths;    // dropfiles; open, save (empty: cancel)
 };
 
 struct InputScriptError {

@@ -236,10 +236,12 @@ TEST_F(DesktopTest, InputScriptPlaysEventsInTimeOrderWithGlobalPointsOnTheMainSc
       "+0.05 key 7 \"x\\\"\\u{E9}\" option,shift\n"
       "0.05 down 10 590 right\n"
       "0.15 open /p.swf\n"
+      "0.15 save \"/out file.txt\"\n"
+      "0.15 save\n"
       "0.15 move 0 0\n");
   ASSERT_TRUE(script.ok()) << script.error->describe();
   const auto timers = scheduleInputScript(loop, desktop, script.events);
-  EXPECT_EQ(timers.size(), 9u);
+  EXPECT_EQ(timers.size(), 11u);
 
   loop.runFor(0.12);
   EXPECT_EQ(log, (std::vector<std::string>{"v right 10,10", "v down 60,100"}));
@@ -247,6 +249,7 @@ TEST_F(DesktopTest, InputScriptPlaysEventsInTimeOrderWithGlobalPointsOnTheMainSc
   loop.runFor(0.05);
   EXPECT_EQ(log.back(), "v key x\"\xC3\xA9 60,100 " + std::to_string(kDesktopOption | kDesktopShift));
   EXPECT_EQ(desktop.openPanelAnswers.front(), (std::vector<std::string>{"/p.swf"}));
+  EXPECT_EQ(desktop.savePanelAnswers, (std::deque<std::optional<std::string>>{"/out file.txt", std::nullopt}));
   EXPECT_EQ(desktop.mouseLocation(), (DesktopPoint{100, 650}));
   EXPECT_FALSE(window.isClosed());
   loop.runFor(0.05);
