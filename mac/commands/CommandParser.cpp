@@ -6,19 +6,12 @@
 #include <vector>
 
 #include "mac/commands/CommandTable.h"
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/ListItemAccess.h"
 #include "mac/commands/RequestReaders.h"
 
 namespace kw {
 namespace {
-
-// Function IDs of the commands with parse-time extras.
-constexpr int16_t kGetMousePosition = 414;
-constexpr int16_t kDownloadFile = 401;
-constexpr int16_t kReadString = 511;
-constexpr int16_t kAppendString = 512;
-constexpr int16_t kSimpleGet = 600;
-constexpr int16_t kSimplePut = 601;
 
 constexpr std::string_view kWindowObject = "zWindow";
 
@@ -75,19 +68,19 @@ void applyEntry(const CommandEntry& entry, CocoaInterfaceData& record, bool sync
 // The extras of a few commands that both forms share.
 void finishEntry(const CommandEntry& entry, CocoaInterfaceData& record, ParserServices& services) {
   switch (entry.functionID) {
-    case kGetMousePosition: {
+    case fid::kGetMousePosition: {
       const MousePoint where = services.currentMousePosition();
       record.numberResult = where.h;
       record.numberResult2 = where.v;
       record.completed = 1;
       break;
     }
-    case kDownloadFile:
+    case fid::kDownloadFile:
       record.resultIsNumber = 1;
       record.deadlineTicks = 0;
       break;
-    case kReadString:
-    case kAppendString:
+    case fid::kReadString:
+    case fid::kAppendString:
       record.deadlineTicks = 0;
       break;
     default: break;
@@ -171,7 +164,7 @@ Status parseURLForm(std::string_view text, CocoaInterfaceData& record, bool sync
   applyEntry(*entry, record, synchronous);
   const Status status = readURLParameters(text, *entry, record);
   finishEntry(*entry, record, services);
-  if (entry->functionID == kSimpleGet || entry->functionID == kSimplePut) {
+  if (entry->functionID == fid::kSimpleGet || entry->functionID == fid::kSimplePut) {
     return startFTP(text, record, services);
   }
   return status == kStatusOK ? kStatusRunCommand : status;

@@ -5,6 +5,7 @@
 #include <any>
 
 #include "mac/commands/AsyncStreamHandler.h"
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/Replies.h"
 #include "mac/commands/RequestReaders.h"
 #include "mac/commands/TextBytes.h"
@@ -19,7 +20,6 @@
 namespace kw {
 namespace {
 
-constexpr int32_t kCloseWindow = 304;
 constexpr double kCloseDelay = 0.01;
 constexpr std::string_view kURLFormLeads[] = {"KW://KW_", "KW://SS_"};
 constexpr size_t kURLFormLeadLength = 8;
@@ -64,7 +64,7 @@ bool handRecordToTarget(CocoaInterfaceData& record, FlashPlugin* requester, Host
   FlashPlugin* target = record.windowID != 0 ? registry->pluginForIdentity(record.windowID) : requester;
   // Membership first: only a registered object is known to be alive to read its tag.
   if (target == nullptr || !registry->isAValidNsPlugin(target) || !target->isSane()) return false;
-  if (record.functionNumber == kCloseWindow) {
+  if (record.functionNumber == fid::kClose) {
     closeTargetWindow(*target, services);
     // The target window is not asked, so the record is answered here: an
     // empty reply, as for any command with no result.

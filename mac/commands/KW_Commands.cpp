@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/ListEncoding.h"
 #include "mac/commands/PercentEscaping.h"
 #include "mac/commands/RequestReaders.h"
@@ -12,15 +13,6 @@
 
 namespace kw {
 namespace {
-
-// Function IDs the handler runs itself.
-constexpr int32_t kGetParameter = 306;
-constexpr int32_t kTrace = 408;
-constexpr int32_t kGetWindow = 417;
-constexpr int32_t kEnableCaching = 418;
-constexpr int32_t kGetArguments = 421;
-constexpr int32_t kGetMonitorNumber = 700;
-constexpr int32_t kGetPlayMode = 702;
 
 bool isMenuCommand(int32_t id) { return (id >= 100 && id <= 109) || id == 111; }
 
@@ -102,25 +94,25 @@ void KW_Commands::doZFunction(PluginWindow* window, const Bundle* theBundle, Men
   record.completed = 1;
 
   switch (record.functionNumber) {
-    case kGetParameter:
+    case fid::kGetParameter:
       record.stringResult = fParameter;
       break;
-    case kTrace:
+    case fid::kTrace:
       trace(record);
       break;
-    case kGetWindow:
+    case fid::kGetWindow:
       getWindow(record);
       break;
-    case kEnableCaching:
+    case fid::kEnableCaching:
       enableCaching(record.boolParam1 != 0);
       break;
-    case kGetArguments:
+    case fid::kGetArguments:
       getArguments(record);
       break;
-    case kGetMonitorNumber:
+    case fid::kGetMonitorNumber:
       record.numberResult = static_cast<int32_t>(fMonitorNumber);
       break;
-    case kGetPlayMode:
+    case fid::kGetPlayMode:
       record.numberResult = fPlayMode;
       break;
     default:

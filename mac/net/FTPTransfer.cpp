@@ -12,14 +12,13 @@
 #include <new>
 
 #include "mac/commands/CocoaInterfaceData.h"
+#include "mac/commands/FunctionIds.h"
 #include "mac/net/CurlDriver.h"
 #include "mac/net/URL.h"
 
 namespace kw {
 namespace {
 
-constexpr int32_t kSimpleGet = 600;
-constexpr int32_t kSimplePut = 601;
 constexpr double kTicksPerSecond = 60.0;
 
 void report(const FTPTransfer& transfer, int16_t status) {
@@ -277,8 +276,8 @@ Status FTPRequestRunner(CurlDriver& driver, CocoaInterfaceData* record) {
     const auto left = static_cast<int32_t>(record->deadlineTicks - driver.runLoop().tickCount());
     arguments.timeLimit = std::max(0, left) / kTicksPerSecond;
   }
-  if (record->functionNumber == kSimpleGet) return FTPGet(driver, arguments);
-  if (record->functionNumber == kSimplePut) return FTPPut(driver, arguments);
+  if (record->functionNumber == fid::kSimpleGet) return FTPGet(driver, arguments);
+  if (record->functionNumber == fid::kSimplePut) return FTPPut(driver, arguments);
   return kStatusOK;
 }
 

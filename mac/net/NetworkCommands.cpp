@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/RequestReaders.h"
 #include "mac/net/FTPTransfer.h"
 #include "mac/platform/Bundle.h"
@@ -15,10 +16,6 @@
 namespace kw {
 namespace {
 
-constexpr int32_t kDownloadFile = 401;
-constexpr int32_t kAbortFunction = 420;
-constexpr int32_t kSimpleGet = 600;
-constexpr int32_t kSimplePut = 601;
 constexpr const char* kEventSyncMethod = "zApplication.onEventSync";
 
 std::string stringArgument(const std::optional<std::string>& text) {
@@ -72,18 +69,18 @@ NetworkCommands::~NetworkCommands() = default;
 void NetworkCommands::runCommand(ZFunctionCall& call) {
   CocoaInterfaceData& record = call.record;
   switch (record.functionNumber) {
-    case kDownloadFile:
+    case fid::kDownloadFile:
       // The reply (the start status) goes out at once; the movie follows the
       // download itself through its progress events.
       record.numberResult = downloadFile(stringArgument(record.stringParam2), stringArgument(record.stringParam1),
                                          record.intParam1, call.plugin);
       record.booleanResult = 1;
       break;
-    case kAbortFunction:
+    case fid::kAbortFunction:
       sessions_.abortSession(record.intParam1);
       break;
-    case kSimpleGet:
-    case kSimplePut: {
+    case fid::kSimpleGet:
+    case fid::kSimplePut: {
       // The transfer ran while the request was parsed: the request is answered
       // when it ended well, and otherwise never (as a failed transfer leaves it).
       // Only a record that went through the FTP start (its deadline says so)

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "mac/commands/FunctionIds.h"
 #include "mac/net/StringExtras.h"
 #include "mac/net/URLExtras.h"
 #include "mac/platform/Bundle.h"
@@ -24,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kLoadMedia = 322;
 constexpr double kCloseDelay = 0.1;
 // "FRAME": titled, closable, miniaturisable and resizable; "RECT": borderless.
 constexpr uint32_t kFrameStyle = kTitledWindowMask | kClosableWindowMask | kMiniaturizableWindowMask |
@@ -169,7 +169,7 @@ std::optional<std::string> webKitWindow::pageURL(const std::string& text) const 
 }
 
 void webKitWindow::processOneEvent(CocoaInterfaceData& record) {
-  if (record.functionNumber == kLoadMedia) {
+  if (record.functionNumber == fid::kLoadMedia) {
     if (record.dispatched != 0) return;
     record.dispatched = 1;
     record.completed = 1;

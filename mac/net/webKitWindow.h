@@ -26,11 +26,6 @@
 
 namespace kw {
 
-class Bundle;
-class Desktop;
-class NotificationCenter;
-class PluginHost;
-class RunLoop;
 class Workspace;
 
 // What a web page window reaches outside itself.

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "mac/commands/EventEncoding.h"
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/KW_Commands.h"
 #include "mac/platform/Desktop.h"
 #include "mac/platform/NotificationCenter.h"
@@ -36,10 +37,9 @@ constexpr int32_t kAlphaWindowOffset = 1000;     // the real window stands this 
 constexpr const char* kSyncMethod = "zApplication.onEventSync";
 constexpr const char* kAS3Log = "Zivra thinks this is an ActionScript 3 SWF";
 
-constexpr int32_t kSetSizeCommand = 309;
-constexpr int32_t kSetFrameRateCommand = 320;
 // The commands that show modal panels; a windowless movie gets a click after them.
-constexpr std::array<int32_t, 4> kModalPanelCommands = {413, 508, 509, 516};
+constexpr std::array<int32_t, 4> kModalPanelCommands = {fid::kMessageDialog, fid::kChooseFile, fid::kChooseFolder,
+                                                          fid::kChooseFiles};
 
 // A file URL for a path: characters outside the URL's plain set are escaped.
 std::string fileURL(const std::filesystem::path& path) {
@@ -361,7 +361,7 @@ void FlashView::processOneEvent(CocoaInterfaceData& record) {
   if (!pluginIsLive() || record.sanityCheck != kCocoaInterfaceMarker) return;
   const int32_t id = record.functionNumber;
 
-  if (id == kSetFrameRateCommand) {
+  if (id == fid::kSetFrameRate) {
     fFrameRate = record.intParam1;
     changeTimer();
     // Handled here, not by the dispatcher: mark it done so the movie gets its reply.
@@ -371,7 +371,7 @@ void FlashView::processOneEvent(CocoaInterfaceData& record) {
     return;
   }
 
-  if (id == kSetSizeCommand && fWindowless) {
+  if (id == fid::kSetSize && fWindowless) {
     // Both windows take the size: the alpha window, then the real one.
     fChangeFrame = true;
     runCommand(record, targetWindow_);

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/RequestReaders.h"
 #include "mac/platform/Bundle.h"
 #include "mac/platform/Desktop.h"
@@ -26,25 +27,6 @@ namespace kw {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Function IDs of the family.
-constexpr int32_t kMinimize = 300;
-constexpr int32_t kRestore = 301;
-constexpr int32_t kBringToForeground = 305;
-constexpr int32_t kSetPosition = 307;
-constexpr int32_t kGetPosition = 308;
-constexpr int32_t kSetSize = 309;
-constexpr int32_t kGetSize = 310;
-constexpr int32_t kSetTitle = 311;
-constexpr int32_t kSetZOrder = 312;
-constexpr int32_t kShow = 313;
-constexpr int32_t kStartDrag = 314;
-constexpr int32_t kSetShape = 317;
-constexpr int32_t kSetAlpha = 318;
-constexpr int32_t kSetFlashSize = 319;
-constexpr int32_t kEmbedMediaWindow = 321;
-constexpr int32_t kCreateWindow = 416;
-constexpr int32_t kCreateMediaWindow = 419;
 
 // The window comes to the front this long after the application does.
 constexpr double kBringToFrontDelay = 0.1;
@@ -82,25 +64,25 @@ class WindowCommands final : public CommandFamily {
     FlashWindow* projector = projectorWindow(call.window);
     Window* window = targetWindow(call, projector);
     switch (record.functionNumber) {
-      case kMinimize:
+      case fid::kMinimize:
         if (window != nullptr) window->miniaturize();
         break;
-      case kRestore:
+      case fid::kRestore:
         if (window != nullptr) window->deminiaturize();
         break;
-      case kBringToForeground:
+      case fid::kBringToForeground:
         bringToForeground(window);
         break;
-      case kSetPosition:
+      case fid::kSetPosition:
         if (window != nullptr) setWindowPosition(*window, record.intParam1, record.intParam2);
         break;
-      case kGetPosition:
+      case fid::kGetPosition:
         if (window != nullptr) getWindowPosition(*window, record.numberResult, record.numberResult2);
         break;
-      case kSetSize:
+      case fid::kSetSize:
         if (window != nullptr) setWindowSize(*window, record.intParam1, record.intParam2);
         break;
-      case kGetSize:
+      case fid::kGetSize:
         if (window != nullptr) {
           uint32_t width = 0;
           uint32_t height = 0;
@@ -109,37 +91,37 @@ class WindowCommands final : public CommandFamily {
           record.numberResult2 = static_cast<int32_t>(height);
         }
         break;
-      case kSetTitle:
+      case fid::kSetTitle:
         if (window != nullptr) window->setTitle(stringArgument(record.stringParam1));
         break;
-      case kSetZOrder:
+      case fid::kSetZOrder:
         setWindowZOrderByCommand(window, stringArgument(record.stringParam1));
         break;
-      case kShow:
+      case fid::kShow:
         showApplication(record.boolParam1 != 0);
         break;
-      case kStartDrag:
+      case fid::kStartDrag:
         if (call.dragging != nullptr) *call.dragging = 1;
         break;
-      case kSetShape:
+      case fid::kSetShape:
         if (FlashView* view = maskedMovieView(call.plugin)) {
           view->maskView->maskDidChange(stringArgument(record.stringParam1));
         }
         break;
-      case kSetAlpha:
+      case fid::kSetAlpha:
         // Percent; the window keeps alpha within 0 to 1 itself.
         if (window != nullptr) window->setAlphaValue(static_cast<double>(record.intParam1) / 100.0);
         break;
-      case kSetFlashSize:
+      case fid::kSetFlashSize:
         setFlashRectangleSize(call.plugin, window, record.intParam1, record.intParam2);
         break;
-      case kEmbedMediaWindow:
+      case fid::kEmbedMediaWindow:
         record.numberResult = static_cast<int32_t>(embedMediaWindow(call, projector, window));
         break;
-      case kCreateWindow:
+      case fid::kCreateWindow:
         record.numberResult = static_cast<int32_t>(createWindow(call, projector));
         break;
-      case kCreateMediaWindow:
+      case fid::kCreateMediaWindow:
         record.numberResult = static_cast<int32_t>(createMediaWindow(call, window));
         break;
       default:

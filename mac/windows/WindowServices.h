@@ -13,13 +13,8 @@
 
 namespace kw {
 
-class Bundle;
-class Desktop;
 class InstanceCaching;
 class KW_Commands;
-class NotificationCenter;
-class PluginHost;
-class RunLoop;
 class UserDefaults;
 class WindowCloser;
 

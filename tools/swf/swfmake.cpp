@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/CommandLine.h"
+#include "tools/swf/MovieFiles.h"
 #include "tools/swf/SwfWriter.h"
 
 namespace {
@@ -59,9 +61,7 @@ struct Options {
   std::vector<std::optional<std::pair<std::string, std::string>>> sequence;
 };
 
-struct UsageError {
-  std::string message;
-};
+using kw::tools::UsageError;
 
 template <typename Number>
 Number parseNumber(std::string_view text, Number low, Number high, std::string_view what, int base = 10) {
@@ -166,43 +166,14 @@ kw::swf::Bytes makeMovie(const Options& options) {
   return writer.end().build();
 }
 
-// Writes next to the target and renames, so a failure leaves an old file intact.
-bool writeFile(const std::string& path, const kw::swf::Bytes& bytes) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (!error) return true;
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  try {
-    options = parseOptions(argc, argv);
-  } catch (const UsageError& error) {
-    std::fprintf(stderr, "swfmake: %s\n\n%s", error.message.c_str(), kUsage);
-    return 2;
-  }
-  if (options.help) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (!writeFile(options.out, makeMovie(options))) {
-    std::fprintf(stderr, "swfmake: cannot write \"%s\"\n", options.out.c_str());
+  if (const auto status = kw::tools::readCommandLine("swfmake", kUsage, argc, argv, parseOptions, options)) return *status;
+  std::string error;
+  if (!kw::tools::writeFileBytes(options.out, makeMovie(options), error)) {
+    std::fprintf(stderr, "swfmake: cannot write \"%s\": %s\n", options.out.c_str(), error.c_str());
     return 1;
   }
   return 0;

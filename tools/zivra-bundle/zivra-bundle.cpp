@@ -23,6 +23,7 @@
 #include "mac/platform/PropertyList.h"
 #include "mac/pluginhost/MovieCipher.h"
 #include "mac/windows/MovieHeaderProbe.h"
+#include "tools/CommandLine.h"
 #include "tools/swf/MovieFiles.h"
 
 namespace {
@@ -72,10 +73,7 @@ struct Options {
   fs::path plugin = KW_STANDIN_PLUGIN_BUNDLE;
 };
 
-// A command line that does not parse (the usage follows the message).
-struct UsageError {
-  std::string message;
-};
+using kw::tools::UsageError;
 // Input that cannot be used, or a bundle that cannot be written.
 struct Failure {
   int status;
@@ -333,15 +331,8 @@ void makeBundle(const Options& options) {
 
 int main(int argc, char** argv) {
   Options options;
-  try {
-    options = parseOptions(argc, argv);
-  } catch (const UsageError& error) {
-    std::fprintf(stderr, "zivra-bundle: %s\n\n%s", error.message.c_str(), kUsage);
-    return 2;
-  }
-  if (options.help) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  if (const auto status = kw::tools::readCommandLine("zivra-bundle", kUsage, argc, argv, parseOptions, options)) {
+    return *status;
   }
   try {
     makeBundle(options);

@@ -1,7 +1,6 @@
-// What the command families reach outside the command handler: the desktop
-// (windows, screens, panels, menus, pasteboards), the run loop, notifications,
-// the plug-in host (registry of instances, desktop services), the application
-// bundle, the stored defaults, and the workspace that opens documents and URLs.
+// What the command families reach beyond the application services: the
+// stored defaults, the workspace that opens documents and URLs, and the
+// controller's projector windows and web windows through narrow interfaces.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +12,6 @@
 
 namespace kw {
 
-class Bundle;
-class Desktop;
-class NotificationCenter;
-class PluginHost;
-class RunLoop;
 class UserDefaults;
 class Workspace;
 class FlashPlugin;

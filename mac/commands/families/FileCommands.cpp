@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/ListEncoding.h"
 #include "mac/commands/PercentEscaping.h"
 #include "mac/commands/RequestReaders.h"
@@ -18,29 +19,6 @@
 
 namespace kw {
 namespace {
-
-enum FileCommand : int32_t {
-  kCopyFile = 500,
-  kCopyFolder = 501,
-  kCreateFolder = 502,
-  kCreateShortcut = 503,
-  kDeleteFile = 504,
-  kDeleteFolder = 505,
-  kRenameFile = 506,
-  kChooseFile = 508,
-  kChooseFolder = 509,
-  kWriteString = 510,
-  kReadString = 511,
-  kAppendString = 512,
-  kFileExists = 513,
-  kListFiles = 514,
-  kListFolders = 515,
-  kChooseFiles = 516,
-  kIsFolder = 517,
-  kFlashPathToPosixPath = 518,
-  kGetFlashHeader = 519,
-  kGetFileAttributes = 520,
-};
 
 // The filter that makes an open panel a folder chooser.
 constexpr std::string_view kFolderFilter = "DiR";
@@ -82,60 +60,60 @@ class FileCommands : public CommandFamily {
     const auto s = [&record](int index) { return argument(record, index); };
     const auto answer = [&record](bool ok) { record.booleanResult = ok ? 1 : 0; };
     switch (record.functionNumber) {
-      case kCopyFile:
-      case kCopyFolder:
+      case fid::kCopyFile:
+      case fid::kCopyFolder:
         answer(files::copyFileOrFolder(s(1), s(2), call.bundle != nullptr ? call.bundle : services_.application));
         break;
-      case kCreateFolder:
+      case fid::kCreateFolder:
         answer(files::createFolder(files::convertFlashPathToOSPath(s(1))));
         break;
-      case kCreateShortcut:
+      case fid::kCreateShortcut:
         answer(files::createShortCut(s(1), s(2)));
         break;
-      case kDeleteFile:
-      case kDeleteFolder:
+      case fid::kDeleteFile:
+      case fid::kDeleteFolder:
         answer(files::moveFileToUserTrash(s(1)));
         break;
-      case kRenameFile:
+      case fid::kRenameFile:
         answer(files::renameFile(s(1), s(2)));
         break;
-      case kChooseFile:
+      case fid::kChooseFile:
         record.stringResult = record.boolParam1 != 0 ? saveFile(call, s(1), s(2), s(3), s(4))
                                                      : chooseFile(call, s(1), s(2), s(3), s(4), false);
         break;
-      case kChooseFolder:
+      case fid::kChooseFolder:
         record.stringResult = chooseFile(call, s(1), s(2), s(2), std::string(kFolderFilter), false);
         break;
-      case kChooseFiles:
+      case fid::kChooseFiles:
         record.stringResult = chooseFile(call, s(1), s(2), s(3), s(4), true);
         break;
-      case kWriteString:
+      case fid::kWriteString:
         answer(files::writeStringToFile(s(1), s(2)));
         break;
-      case kReadString:
+      case fid::kReadString:
         record.stringResult = files::readStringFromFile(s(1));
         break;
-      case kAppendString:
+      case fid::kAppendString:
         answer(files::appendStringToFile(s(1), s(2)));
         break;
-      case kFileExists:
+      case fid::kFileExists:
         answer(files::fileExists(files::convertFlashPathToOSPath(s(1))));
         break;
-      case kIsFolder:
+      case fid::kIsFolder:
         answer(files::isFolder(files::convertFlashPathToOSPath(s(1))));
         break;
-      case kListFiles:
-      case kListFolders:
-        record.stringResult = files::listFilesOrFolders(s(1), record.functionNumber == kListFiles,
+      case fid::kListFiles:
+      case fid::kListFolders:
+        record.stringResult = files::listFilesOrFolders(s(1), record.functionNumber == fid::kListFiles,
                                                         record.synchronous != 0);
         break;
-      case kFlashPathToPosixPath:
+      case fid::kFlashPathToPosixPath:
         if (record.stringParam1) record.stringResult = files::convertFlashPathToOSPath(s(1));
         break;
-      case kGetFlashHeader:
+      case fid::kGetFlashHeader:
         record.stringResult = files::getFlashHeader(s(1));
         break;
-      case kGetFileAttributes:
+      case fid::kGetFileAttributes:
         record.stringResult = files::getFileAttributes(s(1));
         break;
       default:

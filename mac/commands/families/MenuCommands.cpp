@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mac/commands/EventEncoding.h"
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/RequestReaders.h"
 #include "mac/platform/Desktop.h"
 #include "mac/platform/DesktopServices.h"
@@ -23,18 +24,6 @@
 
 namespace kw {
 namespace {
-
-constexpr int32_t kCreateMenu = 100;
-constexpr int32_t kDeleteMenu = 101;
-constexpr int32_t kAddMenuToMenuBar = 102;
-constexpr int32_t kAddWebLinkToMenu = 103;
-constexpr int32_t kAddZOrderMenuItems = 104;
-constexpr int32_t kAddItem = 105;
-constexpr int32_t kRemoveItem = 106;
-constexpr int32_t kAddSeparator = 107;
-constexpr int32_t kCheckItem = 108;
-constexpr int32_t kRemoveAllItems = 109;
-constexpr int32_t kSetMenuItemEnabled = 111;
 
 // The system's key characters of the function keys F1 and F16.
 constexpr uint16_t kF1Key = 63236;
@@ -137,21 +126,21 @@ class MenuCommands final : public CommandFamily {
     const std::string s3 = stringArgument(record.stringParam3);
     const bool b1 = record.boolParam1 != 0;
     switch (record.functionNumber) {
-      case kCreateMenu: createMenu(registry, s1); break;
-      case kDeleteMenu: deleteMenu(registry, s1); break;
-      case kAddMenuToMenuBar: addMenuToMenubar(registry, s1); break;
-      case kAddWebLinkToMenu: addWebLinkToMenu(registry, s1, s2, s3); break;
-      case kAddZOrderMenuItems: showZOrderMenuItems(registry, s1, b1, call.window); break;
-      case kAddItem: addMenuItem(registry, s1, s2, s3); break;
-      case kRemoveItem: removeMenuItem(registry, s1, s2); break;
-      case kAddSeparator: addSeparatorToMenu(registry, s1); break;
-      case kCheckItem:
+      case fid::kCreateMenu: createMenu(registry, s1); break;
+      case fid::kDeleteMenu: deleteMenu(registry, s1); break;
+      case fid::kAddMenuToMenuBar: addMenuToMenubar(registry, s1); break;
+      case fid::kAddWebLinkToMenu: addWebLinkToMenu(registry, s1, s2, s3); break;
+      case fid::kAddZOrderMenuItems: showZOrderMenuItems(registry, s1, b1, call.window); break;
+      case fid::kAddItem: addMenuItem(registry, s1, s2, s3); break;
+      case fid::kRemoveItem: removeMenuItem(registry, s1, s2); break;
+      case fid::kAddSeparator: addSeparatorToMenu(registry, s1); break;
+      case fid::kCheckItem:
         if (MenuItem* item = findItem(registry, s1, s2)) item->state = b1 ? 1 : 0;
         break;
-      case kRemoveAllItems:
+      case fid::kRemoveAllItems:
         if (RegisteredMenu* menu = registry.find(normalizedMenuName(s1))) menu->menu->removeAllItems();
         break;
-      case kSetMenuItemEnabled:
+      case fid::kSetMenuItemEnabled:
         if (MenuItem* item = findItem(registry, s1, s2)) item->enabled = b1;
         break;
       default:

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "mac/commands/FunctionIds.h"
 #include "mac/commands/ListEncoding.h"
 #include "mac/commands/PercentEscaping.h"
 #include "mac/commands/RequestReaders.h"
@@ -98,28 +99,28 @@ void SystemCommands::runCommand(ZFunctionCall& call) {
   const Bundle* app = bundle(call);
   Desktop* desktop = services_.desktop;
   switch (r.functionNumber) {
-    case 200: {
+    case fid::kExecuteApplication: {
       const std::string parameters = stringArgument(r.stringParam2);
       r.booleanResult = parameters.empty() ? launchAnApplication(s1, services_.workspace, children_)
                                            : launchTask(s1, parameters, children_);
       break;
     }
-    case 201:
+    case fid::kOpenDocument:
       r.booleanResult = openDocument(s1);
       break;
-    case 202:
+    case fid::kRunAppleScript:
       // No script engine: the script cannot be compiled, so there is no value.
       break;
-    case 203:
+    case fid::kRunAppleScriptFile:
       r.stringResult = runAppleScriptFile(s1, sync);
       break;
-    case 205:
+    case fid::kSetStartAtLogin:
       if (app != nullptr) setStartAtLogin(app->bundlePath(), r.boolParam1 != 0);
       break;
-    case 206:
+    case fid::kGetStartAtLogin:
       r.booleanResult = app != nullptr && startsAtLogin(app->bundlePath());
       break;
-    case 207: {
+    case fid::kIsApplicationRunning: {
       bool running = false;
       if (!s1.empty()) {
         for (const std::string& name : runningApplicationNames()) running = running || name == s1;
@@ -127,88 +128,88 @@ void SystemCommands::runCommand(ZFunctionCall& call) {
       r.booleanResult = running;
       break;
     }
-    case 208:
+    case fid::kSetActiveScreenSaver:
       setActiveScreenSaver(s1);
       break;
-    case 209:
+    case fid::kSetActiveWallpaper:
       setActiveWallpaper(s1);
       break;
-    case 210:
+    case fid::kGetSpecialFolder:
       r.stringResult = specialFolder(r.intParam1, app);
       break;
-    case 221:
+    case fid::kGetDesktopFolder:
       r.stringResult = specialFolder(2, app);
       break;
-    case 212:
+    case fid::kGetScreenSize:
       getScreenSize(r);
       break;
-    case 213:
+    case fid::kListMonitors:
       r.stringResult = monitorList(sync);
       break;
-    case 214:
+    case fid::kGetHomeDirectory:
       r.stringResult = homeFolder().string();
       break;
-    case 215:
+    case fid::kGetUserName:
       r.stringResult = userName();
       break;
-    case 216:
+    case fid::kGetComputerName:
       r.stringResult = computerName();
       break;
-    case 217:
+    case fid::kGetUserGUID:
       r.stringResult = formatHardwareAddress(primaryHardwareAddress());
       break;
-    case 218:
+    case fid::kGetHostAddress:
       r.stringResult = hostAddress(s1);
       break;
-    case 219:
+    case fid::kSendMail:
       r.booleanResult = sendMail(s1, stringArgument(r.stringParam2), stringArgument(r.stringParam3));
       break;
-    case 220:
+    case fid::kIsMailAvailable:
       r.booleanResult = mailProgram().has_value();
       break;
-    case 223:
+    case fid::kGetWindows:
       r.stringResult = windowList(sync);
       break;
-    case 224:
+    case fid::kGetWindowRect:
       r.stringResult = windowRect(r.intParam1, sync);
       break;
-    case 225:
+    case fid::kSetScreenResolutionTo800x600:
       switchResolution(call, 800, 600);
       break;
-    case 226:
+    case fid::kSetScreenResolutionTo640x480:
       switchResolution(call, 640, 480);
       break;
-    case 227:
+    case fid::kResetScreenResolution:
       resetResolution(call);
       break;
-    case 228:
+    case fid::kGetMyPath:
       if (app != nullptr) r.stringResult = app->bundlePath().string();
       break;
-    case 229:
+    case fid::kDeleteSelf:
       deleteSelf(call);
       break;
-    case 231:
+    case fid::kIsScreenSaverRunning:
       r.booleanResult = desktop != nullptr && desktop->frontmostProcess == kScreenSaverProcess;
       break;
-    case 232:
+    case fid::kOpenScreenSaverControlPanel:
       if (services_.workspace != nullptr) services_.workspace->openFile(kScreenSaverPane);
       break;
-    case 400:
+    case fid::kCheckNetConnection:
       r.booleanResult = internetOnline();
       break;
-    case 402:
+    case fid::kQuit:
       quit(call);
       break;
-    case 403:
+    case fid::kCaptureScreenToJPG:
       r.booleanResult = captureScreen(call, s1);
       break;
-    case 404:
+    case fid::kGetFolder:
       if (app != nullptr) r.stringResult = app->bundlePath().parent_path().string();
       break;
-    case 405:
+    case fid::kRevealInFinder:
       if (app != nullptr && services_.workspace != nullptr) services_.workspace->selectFile(app->bundlePath().string());
       break;
-    case 406:
+    case fid::kGetPathToBundledApplication:
       // An auxiliary executable: a program of that name in Contents/MacOS.
       if (app != nullptr && !s1.empty() && s1.find('/') == std::string::npos && s1 != "." && s1 != "..") {
         const fs::path path = app->bundlePath() / "Contents" / "MacOS" / s1;
@@ -216,7 +217,7 @@ void SystemCommands::runCommand(ZFunctionCall& call) {
         if (fs::is_regular_file(path, ec)) r.stringResult = path.string();
       }
       break;
-    case 407:
+    case fid::kGetPathToBundledFile:
       if (app != nullptr) {
         // "name.type": the type is what follows the last "." of the last path piece.
         const size_t dot = s1.rfind('.');
@@ -226,23 +227,23 @@ void SystemCommands::runCommand(ZFunctionCall& call) {
         if (path) r.stringResult = path->string();
       }
       break;
-    case 409:
+    case fid::kBounceDockIcon:
       // The dock bounces only for an application in the background.
       if (desktop != nullptr && !desktop->isActive()) desktop->attentionRequests.push_back(r.boolParam1 != 0);
       break;
-    case 410:
+    case fid::kSetDockIconBadge:
       setDockIconBadge(s1, stringArgument(r.stringParam2));
       break;
-    case 411:
+    case fid::kShowMouse:
       if (desktop != nullptr) desktop->cursorHidden = r.boolParam1 == 0;
       break;
-    case 412:
+    case fid::kGetWorkingDirectory:
       if (app != nullptr) r.stringResult = app->resourcesPath().string();
       break;
-    case 413:
+    case fid::kMessageDialog:
       r.numberResult = messageDialog(call);
       break;
-    case 415:
+    case fid::kGetVersion:
       if (app != nullptr) r.stringResult = app->infoString("CFBundleVersion");
       break;
     default:
