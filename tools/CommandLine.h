@@ -6,12 +6,33 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kw::tools {
 
 // Thrown by a tool's option parser for a command line that does not parse.
 struct UsageError {
   std::string message;
+};
+
+// Walks a command line for an option parser.
+class Arguments {
+ public:
+  Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
+  // Moves to the next argument; false after the last.
+  bool next() { return ++index_ < argc_; }
+  std::string_view current() const { return argv_[index_]; }
+  bool isHelp() const { return current() == "-h" || current() == "--help"; }
+  // The argument after the current option, which takes it.
+  std::string_view value() {
+    if (index_ + 1 >= argc_) throw UsageError{std::string(current()) + " needs a value"};
+    return argv_[++index_];
+  }
+
+ private:
+  int argc_;
+  char** argv_;
+  int index_ = 0;
 };
 
 // Runs `parse(argc, argv)` into `options` (a type with a `help` flag). Answers

@@ -82,13 +82,10 @@ Number parseNumber(std::string_view text, Number low, Number high, std::string_v
 Options parseOptions(int argc, char** argv) {
   Options options;
   options.header.frame = {0, 550 * 20, 0, 400 * 20};
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    auto value = [&]() -> std::string_view {
-      if (i + 1 >= argc) throw UsageError{std::string(arg) + " needs a value"};
-      return argv[++i];
-    };
-    if (arg == "-h" || arg == "--help") {
+  for (kw::tools::Arguments args(argc, argv); args.next();) {
+    const std::string_view arg = args.current();
+    const auto value = [&args] { return args.value(); };
+    if (args.isHelp()) {
       options.help = true;
       return options;
     } else if (arg == "-o") {
