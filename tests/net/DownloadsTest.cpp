@@ -1,13 +1,10 @@
 // Downloads and FTP transfers against servers on 127.0.0.1: the HTTP server of
 // the test support, and an FTP server of python3-pyftpdlib started by the test.
 // Network runs use the real clock, bounded by a time-out.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,28 +41,7 @@ std::vector<uint8_t> bytes(size_t count) {
 }
 std::string text(const std::vector<uint8_t>& data) { return {data.begin(), data.end()}; }
 
-// A port on 127.0.0.1 where nothing listens (or, with `listening`, where a
-// socket listens but never answers).
-class LocalPort {
- public:
-  explicit LocalPort(bool listening) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof(address);
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    if (listening) listen(fd_, 4);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-    if (!listening) close(std::exchange(fd_, -1));
-  }
-  ~LocalPort() { if (fd_ >= 0) close(fd_); }
-  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int fd_;
-  uint16_t port_ = 0;
-};
+constexpr const char* kClosedPort = "http://127.0.0.1:1/";  // nothing listens there
 
 class DownloadsTest : public ::testing::Test {
  protected:
@@ -130,9 +106,10 @@ TEST_F(DownloadsTest, ProgressAndFailureEventsInBothEncodings) {
 TEST_F(DownloadsTest, DownloadsOverHttpAndFromResourceFiles) {
   const std::vector<uint8_t> body = bytes(300'000);
   LoopbackHttpServer server([&](const LoopbackHttpServer::Request& request) {
+    if (request.path() == "/moved") return LoopbackHttpServer::redirect("/data");
     LoopbackHttpServer::Response response = LoopbackHttpServer::text(text(body));
     response.sendLength = request.path() != "/nolength";
-    return request.path() == "/moved" ? LoopbackHttpServer::redirect("/data") : response;
+    return response;
   });
   std::filesystem::create_directories(folder.path() / "data");
   folder.write("data/local.bin", body);
@@ -164,8 +141,7 @@ TEST_F(DownloadsTest, FailedDownloadSendsZeroOfZeroAndTrashesTheDestination) {
     response.failAfter = 1000;
     return response;
   });
-  const LocalPort closed(false);
-  const std::string urls[] = {server.url("/half"), "http://" + closed.host() + "/none"};
+  const std::string urls[] = {server.url("/half"), kClosedPort};
   for (const std::string& url : urls) {
     SCOPED_TRACE(url);
     texts.clear();
@@ -181,11 +157,9 @@ TEST_F(DownloadsTest, FailedDownloadSendsZeroOfZeroAndTrashesTheDestination) {
 }
 
 TEST_F(DownloadsTest, AbortCancelsOnlyTheFirstSessionOfThatNumber) {
-  const LocalPort closed(false);
-  const std::string url = "http://" + closed.host() + "/";
   int files = 0;
   for (const int32_t session : {5, 5, 6}) {
-    sessions.downloadFile(url.c_str(), folder.path() / ("d" + std::to_string(++files)), session, recorder());
+    sessions.downloadFile(kClosedPort, folder.path() / ("d" + std::to_string(++files)), session, recorder());
   }
   sessions.abortSession(5);
   ASSERT_EQ(sessions.sessions().size(), 2u);
@@ -246,25 +220,20 @@ class LoopbackFtpServer {
     if (posix_spawn(&pid_, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
-    std::string line;
-    pollfd ready{out[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && poll(&ready, 1, static_cast<int>(kTimeout * 1000)) > 0 && read(out[0], &c, 1) == 1 && c != '\n') {
-      line += c;
-    }
+    pollfd ready{out[0], POLLIN, 0};  // the port number, on a line of its own
+    for (char c = 0; pid_ > 0 && poll(&ready, 1, 10'000) > 0 && read(out[0], &c, 1) == 1 && c != '\n';) port_ += c;
     close(out[0]);
-    if (!line.empty()) host_ = "127.0.0.1:" + line;
   }
   ~LoopbackFtpServer() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
   }
-  const std::string& host() const { return host_; }
+  std::string host() const { return port_.empty() ? "" : "127.0.0.1:" + port_; }
 
  private:
   pid_t pid_ = -1;
-  std::string host_;
+  std::string port_;
 };
 
 using Report = std::tuple<uint32_t, int64_t, int16_t>;
@@ -302,10 +271,8 @@ TEST(FTPURLTest, BuildsTheURLAndWantsEveryString) {
   EXPECT_EQ(ftpURLText("ftp://host", "a"), "ftp://ftp://host/a");
   RunLoop loop(RunLoop::ClockKind::Virtual);
   CurlDriver driver(loop);
-  FTPArguments missing{"", "host", "u", "p", std::nullopt, "/tmp/x"};
-  EXPECT_EQ(FTPGet(driver, missing), kFTPMissingString);
-  FTPArguments unreadable{"", "host", "u", "p", "a", "/nonexistent-folder/x"};
-  EXPECT_EQ(FTPPut(driver, unreadable), kFTPStreamNotCreated);
+  EXPECT_EQ(FTPGet(driver, {"", "host", "u", "p", std::nullopt, "/tmp/x"}), kFTPMissingString);
+  EXPECT_EQ(FTPPut(driver, {"", "host", "u", "p", "a", "/nonexistent-folder/x"}), kFTPStreamNotCreated);
 }
 
 TEST_F(FTPTest, GetReportsProgressAndTheSizeOrMinusOne) {
@@ -377,7 +344,8 @@ TEST_F(FTPTest, RequestsAreAnsweredOnlyWhenTheTransferEnded) {
 }
 
 TEST_F(FTPTest, TheRecordsDeadlineBoundsTheTransfer) {
-  const LocalPort silent(true);  // accepts, never greets
+  // An HTTP server waits for a request: to an FTP client it accepts and never greets.
+  const LoopbackHttpServer silent([](const LoopbackHttpServer::Request&) { return LoopbackHttpServer::text(""); });
   auto record = CocoaInterfaceData::create(loop.tickCount(), nullptr, {});
   record->functionNumber = 600;
   record->stringParam2 = silent.host();
