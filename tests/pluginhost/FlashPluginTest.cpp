@@ -257,7 +257,7 @@ TEST_F(StreamDataTest, NewRecordCarriesItsOwnUrlWithoutOnePairOfQuotesAndAReques
   EXPECT_EQ(StreamData::create(*plugin, "http://example.com/", true, nullptr), nullptr);
 }
 
-// Nothing in the product loads URLs through it yet; the rules a loader relies on.
+// The rules the URL loader relies on when it delivers through it.
 TEST_F(StreamDataTest, WriteProcedureWritesBlocksAtOffsetZeroUntilThePluginOrItsInstanceFails) {
   const uint8_t bytes[] = {1, 2, 3};
   auto record = openRequest(*plugin, "http://example.com/a.txt", nullptr);

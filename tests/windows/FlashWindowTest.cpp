@@ -4,16 +4,10 @@
 // windows and their placement, masks, alpha windows, closing and disposal.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "mac/platform/Menu.h"
-#include "mac/platform/NotificationCenter.h"
 #include "mac/platform/SystemLog.h"
-#include "mac/platform/View.h"
 #include "mac/windows/CustomWindow.h"
 #include "mac/windows/FlashView.h"
 #include "mac/windows/FlashWindow.h"
@@ -99,7 +93,6 @@ class FlashWindows : public test::AppFixture {
     args.x = x;
     args.y = y;
     args.type = std::move(kind);
-    args.title = "T";
     args.alpha = 50;
     return FlashWindow::withMovie(svc(), args);
   }
@@ -219,10 +212,7 @@ TEST_F(FlashWindows, FirstWindowIsBuiltFromTheSettingsAndCentredOnlyAtFirstLaunc
   EXPECT_EQ(window.firstResponder(), first->view());
   EXPECT_TRUE(window.isVisible() && window.isKeyWindow() && window.isMainWindow());
   EXPECT_TRUE(window.hasShadow());
-  EXPECT_EQ(window.delegate(), first.get());
-  EXPECT_EQ(first->view()->menu(), first->contextMenu());
-  EXPECT_EQ(first->contextMenu()->title(), "Right Click Menu");
-  EXPECT_NE(first->plugin(), nullptr);
+  EXPECT_EQ(first->view()->menu()->title(), "Right Click Menu");
   EXPECT_EQ(services().defaults->integerForKey("defaultsExist"), 1);
 
   writeSettings({});
@@ -254,7 +244,6 @@ TEST_F(FlashWindows, AWindowlessFirstWindowHidesBesideItsAlphaWindow) {
   EXPECT_EQ(alpha.frame().origin, (DesktopPoint{300, 200}));
   EXPECT_EQ(real.frame().origin, (DesktopPoint{1300, 200}));
   EXPECT_EQ(real.parentWindow(), &alpha);
-  EXPECT_DOUBLE_EQ(real.alphaValue(), 0);
   EXPECT_DOUBLE_EQ(alpha.alphaValue(), 0.6);
   EXPECT_TRUE(first->view()->fWindowless);
 
@@ -272,9 +261,7 @@ TEST_F(FlashWindows, RunTimeWindowsPutTheirContentAtTheGlobalPoint) {
     // Global (30, 40) is 40 points below the top of the 900-point screen.
     EXPECT_EQ(w->window()->contentRect(), (DesktopRect{{30, 900 - 40 - 150}, {200, 150}})) << kind;
     EXPECT_EQ(w->window()->isPanel(), kind == "ABOUT");
-    EXPECT_EQ(w->window()->title(), "T");
-    EXPECT_TRUE(w->window()->isMainWindow());
-    EXPECT_EQ(w->alphaWindow(), nullptr);
+    EXPECT_TRUE(w->window()->isMainWindow() && w->alphaWindow() == nullptr);
   }
   const auto windowless = runTime("WINDOWLESS", 30, 40);
   ASSERT_TRUE(windowless->alphaWindow());
