@@ -298,21 +298,6 @@ TEST_F(EndToEnd, CommandNamingTheOtherWindowRunsThereAndItsCloseComesAHundredthL
             std::make_tuple("&returnValue=second", ""));
 }
 
-TEST_F(EndToEnd, MovieClosingItsOwnWindowGoesWithoutAReply) {
-  ASSERT_TRUE(makeApplication(KW_STANDIN_PLUGIN_BUNDLE));
-  auto [main, other] = openTwo([](const std::string&) {
-    return std::vector<Pairs>{{{"KW://KW_zWindow.close?windowID=0", ""}}};
-  });
-  PluginWindow* mainWindow = main->window.get();
-  play(0.5);  // closed after 0.01 s; the reply's poll at 0.1 s finds its movie gone
-  ASSERT_EQ(closer.closed.size(), 1u);
-  EXPECT_EQ(closer.closed[0].first, mainWindow);
-  EXPECT_EQ(registry.plugins(), std::vector<FlashPlugin*>{other->plugin.get()});
-  const size_t events = reportOf(*other)->events.size();
-  frameTick();  // the remaining movie plays on
-  EXPECT_EQ(reportOf(*other)->events.size(), events + 1);
-}
-
 TEST_F(EndToEnd, DestroyedInstanceIsTaggedNutsAndRequestsNamingItEndWithANetworkError) {
   ASSERT_TRUE(makeApplication(KW_STANDIN_PLUGIN_BUNDLE));
   std::vector<std::string> requests;

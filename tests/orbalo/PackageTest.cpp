@@ -354,28 +354,6 @@ TEST_F(PackageTest, PackFailedBuildLeavesTheOldOutputAndNoTemporaryFile) {
       << "the seven inputs and the old output";
 }
 
-TEST_F(PackageTest, PackBinaryListsEveryEntryAsOneJsonLineAndNeverWrites) {
-  ASSERT_EQ(runTool("orbalo-pack", "--host " + quoted(path("orbalo.exe")) + " -o " + quoted(path("out.exe")) +
-                                       " --store --extra " + quoted(path("extra.dat")) + " --set colour=#0000ff")
-                .exitCode,
-            0);
-  const kw::test::ToolRun list = runTool("orbalo-pack", "--list " + quoted(path("out.exe")));
-  EXPECT_EQ(list.exitCode, 0);
-  EXPECT_EQ(list.out,
-            "{\"id\":1,\"size\":76,\"config\":{\"resolution\":3,\"extras\":1,\"colour\":16711680,\"alignment\":0,"
-            "\"x\":0,\"y\":0,\"intro-time\":3,\"outro-time\":3,\"unused8\":1,\"hide-cursor\":1,"
-            "\"block-right-click\":1,\"background\":0,\"unused12\":1,\"stretch\":0,\"use-alignment\":1,"
-            "\"unused15\":1,\"intro\":0,\"outro\":0,\"escape-quits\":0}}\n"
-            "{\"id\":8,\"size\":86,\"compressed\":0,\"length\":10,\"name\":\"extra.dat\"}\n");
-
-  const std::string host = readFile(path("orbalo.exe"));
-  const kw::test::ToolRun none = runTool("orbalo-pack", "--list " + quoted(path("orbalo.exe")));
-  EXPECT_EQ(none.exitCode, 1);
-  EXPECT_EQ(none.out, "");
-  EXPECT_EQ(readFile(path("orbalo.exe")), host) << "no empty package appended";
-  EXPECT_EQ(runTool("orbalo-pack", "").exitCode, 2);
-}
-
 TEST_F(PackageTest, PackBinaryExtractsEveryFileEntryOfAnyPackageButNoEscapingName) {
   // Out of id order, a duplicate id, a sub-folder name and a name that climbs out.
   kw::test::writeFile(path("any.exe"), Package(77, {{9, FilePayload("fscommand\\go.bat", Bytes{'g', 'o'}, true)},

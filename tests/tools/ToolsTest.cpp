@@ -26,26 +26,6 @@ std::string kwcmd(const std::string& arguments) {
   return run.out;
 }
 
-TEST(Kwcmd, ParsePrintsTheWholeRecordInOrderWithItsOwnOptionsAndEveryByteEscaped) {
-  EXPECT_EQ(kwcmd("parse " + quoted("KW://KW_zWindow.setSize?windowID=0&width=400&height=300")),
-            "{\"status\":7089,\"functionNumber\":309,\"windowID\":0,\"listForm\":false,"
-            "\"synchronous\":false,\"resultIsText\":false,\"resultIsBoolean\":false,"
-            "\"resultIsNumber\":false,\"resultIsPoint\":false,\"resultIsString\":false,"
-            "\"completed\":false,\"deadline\":300,\"stringParam1\":\"\",\"stringParam2\":null,"
-            "\"stringParam3\":null,\"stringParam4\":null,\"stringParam5\":null,\"stringParam6\":null,"
-            "\"intParam1\":400,\"intParam2\":300,\"intParam3\":0,\"intParam4\":0,"
-            "\"boolParam1\":false,\"boolParam2\":false,\"boolParam3\":false}\n");
-  // Each request's output holds the given JSON fragment.
-  const std::pair<std::string, std::string> rows[] = {
-      {"--ftp-status -36 " + quoted("KW://KW_zFTP.simpleGet?serverNameOrIP=h"), "{\"status\":-36,"},
-      // A decoded byte that is not UTF-8 still gives a valid JSON line.
-      {quoted("KW://KW_trace?msg=%E9t%E9"), R"("stringParam1":"\u00e9t\u00e9")"}};
-  for (const auto& [arguments, fragment] : rows) {
-    const std::string out = kwcmd("parse " + arguments);
-    EXPECT_NE(out.find(fragment), std::string::npos) << out;
-  }
-}
-
 TEST(Kwcmd, EvalEncodeEventAndMalformedCommandLines) {
   EXPECT_EQ(kwcmd("eval " + quoted("try { __flash__toXML(KW_call(\"KW://KW_zSystem.getUserName\")) ; } "
                                    "catch (e) { \"<undefined/>\"; }")),
