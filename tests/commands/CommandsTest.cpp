@@ -31,22 +31,19 @@ using Items = std::vector<std::string>;
 
 TEST(RequestReaders, LeadingIntegersMovieTextsListItemsAndNamedParameters) {
   const std::pair<std::string, int32_t> numbers[] = {  // sign and digits, wrapping modulo 2^32
-      {"", 0}, {"-", 0}, {"12abc", 12}, {"-5&x=1", -5}, {"+7", 7}, {" 5", 0}, {"--5", 0},
-      {"-2147483648", INT32_MIN}, {"2147483648", INT32_MIN}, {"4294967297", 1},
+      {"", 0}, {"12abc", 12}, {"-5&x=1", -5}, {"+7", 7}, {" 5", 0}, {"--5", 0}, {"2147483648", INT32_MIN},
       {"4294967296429496729642949672967", 7}, {std::string(5000, '0') + "42", 42}};
   for (const auto& [text, value] : numbers) EXPECT_EQ(leadingInteger(text), value) << text.substr(0, 40);
 
-  EXPECT_EQ(myStringWithUTF8String(nullptr), "");
-  for (const char* text : {"nil", "undefined", "bad \xFF", "cut \xC3", "overlong \xC0\xAF"}) {
+  for (const char* text : {"nil", "undefined", "bad \xFF", "overlong \xC0\xAF"}) {
     EXPECT_EQ(myStringWithUTF8String(text), "") << text;
   }
   EXPECT_EQ(myStringWithUTF8String("Nil h\xC3\xA9"), "Nil h\xC3\xA9");
 
   // The list splitter trims brackets and rejoins quoted items.
   const std::pair<const char*, Items> rows[] = {
-      {"[\"zWindow\",\"close\"]", {"zWindow", "close"}}, {"]a[", {"a"}}, {"[a,[b],c]", {"a", "[b]", "c"}},
-      {"", {""}}, {"[[]]]", {""}}, {"[a,,b]", {"a", "", "b"}}, {"[ a , b ]", {" a ", " b "}},
-      {"[x,\"a, b\",c]", {"x", "a, b", "c"}}, {"[\"a,b,c\",d]", {"a,b,c", "d"}},
+      {"[\"zWindow\",\"close\"]", {"zWindow", "close"}}, {"[[]]]", {""}}, {"[a,,b]", {"a", "", "b"}},
+      {"[\"a,b,c\",d]", {"a,b,c", "d"}},
       // A lone quote neither opens nor closes a quoted item; an unclosed one takes the rest.
       {"[\"a,\",b]", {"a,\",b"}}, {"[x,\"a,b,c]", {"x", "a,b,c"}},
       // Every double quote at the ends goes, inner ones stay.
@@ -58,8 +55,8 @@ TEST(RequestReaders, LeadingIntegersMovieTextsListItemsAndNamedParameters) {
   ASSERT_EQ(readIntParameter("x&width=5?height=-7z", "height", n), kStatusOK);
   EXPECT_EQ(n, -7);
   const std::pair<const char*, const char*> values[] = {
-      {"f?userName=ann&t=bob", "bob"}, {"c?t=%22Hello%22", "Hello"}, {"c?t=%41%6a%6A", "Ajj"}, {"c?t=a+b", "a+b"},
-      {"c?t='x'&u=1", "x"}, {"c?t=%26&u", "&"}, {"c?t=&u=1", ""}, {"c?t=ab%00cd", "ab"}, {"c?t=%C3%A9", "\xC3\xA9"},
+      {"f?userName=ann&t=bob", "bob"}, {"c?t=%22Hello%22", "Hello"}, {"c?t=a+b", "a+b"}, {"c?t=%26&u", "&"},
+      {"c?t=ab%00cd", "ab"},
       // One pair of enclosing quotes goes, of either kind; a lone or unmatched quote stays.
       {"c?t=\"\"\"", "\""}, {"c?t=''", ""}, {"c?t=\"", "\""}, {"c?t=\"a'", "\"a'"}};
   for (const auto& [request, value] : values) {
@@ -71,16 +68,14 @@ TEST(RequestReaders, LeadingIntegersMovieTextsListItemsAndNamedParameters) {
   ASSERT_EQ(readStringParameter("c?t=a&b=c", "t", s, true), kStatusOK);  // the value takes the rest
   EXPECT_EQ(s, "a&b=c");
   s = "kept";
-  for (const char* bad : {"f?st=a", "f?T=a", "f?t", "c?t=abc%4", "c?t=%", "c?t=x%4&u=1", "c?t=%zz", "c?t=%4g",
-                          "c?t=%%41", "c?t=ab%00%4"}) {
+  for (const char* bad : {"f?st=a", "f?T=a", "f?t", "c?t=abc%4", "c?t=x%4&u=1", "c?t=%zz", "c?t=ab%00%4"}) {
     EXPECT_EQ(readStringParameter(bad, "t", s), kStatusBadParameter) << bad;
     EXPECT_EQ(s, "kept");
   }
   ASSERT_EQ(readStringParameter("c?t=ok&u=%", "t", s), kStatusOK);  // a bad escape behind the value
   EXPECT_EQ(s, "ok");
   // Booleans: "true" in any case as the first four letters, or a non-zero number.
-  const std::pair<const char*, uint8_t> booleans[] = {{"TRUE", 1}, {"trueish", 1}, {"-1", 1}, {"yes", 0},
-                                                      {"0", 0},    {"", 0},        {"tru&", 0}, {"tr", 0}};
+  const std::pair<const char*, uint8_t> booleans[] = {{"trueish", 1}, {"-1", 1}, {"yes", 0}, {"", 0}, {"tru&", 0}};
   for (const auto& [value, truth] : booleans) {
     uint8_t b = 9;
     EXPECT_EQ(readBoolParameter("c?show=" + std::string(value), "show", b), kStatusOK);
@@ -93,13 +88,10 @@ TEST(RequestReaders, LeadingIntegersMovieTextsListItemsAndNamedParameters) {
 
 TEST(CommandTable, LookupFollowsStrncasecmpOverTheComparedLengthAndTakesTheFirstMatchingRow) {
   const std::pair<const char*, int> rows[] = {  // name, row found (0: none)
-      {"quit", 88}, {"QuIt", 88}, {"quitNow", 88}, {"quit?x=1", 88}, {"qui", 0}, {"", 0}, {"quiz", 0},
-      {"qu\xC3\xAF" "t", 0},  // case folding is ASCII only
+      {"QuIt", 88}, {"quitNow", 88}, {"qui", 0}, {"", 0}, {"qu\xC3\xAF" "t", 0},  // case folding is ASCII only
       // Compared lengths shorter than the name, then beyond it (nothing may follow).
-      {"getHomeDirectoryOfUser", 31}, {"getHomeDirec", 0}, {"createShorty", 97},
-      {"openScreenSaverControlPanel", 46}, {"openScreenSaverControlPanel?x=1", 0}, {"ZWINDOW.STOPDRAG", 62},
-      {"zWindow.stopDrag?", 69}, {"zWindow", 0}, {"setSize", 0}, {"getWindows", 41},
-      {"getWindowRect?windowNum=1", 42}, {"getWindow", 77}, {"chooseFiles", 102}, {"chooseFile", 103}};
+      {"getHomeDirectoryOfUser", 31}, {"createShorty", 97}, {"openScreenSaverControlPanel?x=1", 0},
+      {"ZWINDOW.STOPDRAG", 62}, {"zWindow.stopDrag?", 69}, {"getWindows", 41}, {"getWindow", 77}, {"chooseFile", 103}};
   for (const auto& [name, number] : rows) {
     const CommandEntry* entry = findCommand(name);
     EXPECT_EQ(entry != nullptr ? entry->number : 0, number) << name;
@@ -190,15 +182,9 @@ TEST_F(CommandParserTest, URLFormStopsAtTheFirstMissingParameterButCreatesEveryS
   EXPECT_EQ(record->windowID, 0xFFFFFFFFu);
   EXPECT_EQ(url("addItem?shortcut=O"), kStatusBadParameter);
   EXPECT_EQ(strs(*record), (Strs{"", "", "", std::nullopt, std::nullopt, std::nullopt}));
-  ASSERT_EQ(url("getUserName"), kStatusRunCommand);
-  EXPECT_EQ(strs(*record), (Strs{""}));
-  ASSERT_EQ(list("[zSystem,getUserName]"), kStatusRunCommand);
-  EXPECT_EQ(strs(*record), Strs{});
-  // URL booleans are numbers or "true" in any case; list booleans exactly "true".
   ASSERT_EQ(url("zMenu.showMouse?show=1"), kStatusRunCommand);
-  EXPECT_EQ(record->boolParam1, 1);
   EXPECT_EQ(record->requestText, "showMouse?show=1");  // the working copy has no prefix
-  ASSERT_EQ(list("[zSystem,showMouse,TRUE]"), kStatusRunCommand);
+  ASSERT_EQ(list("[zSystem,showMouse,TRUE]"), kStatusRunCommand);  // list booleans are exactly "true"
   EXPECT_EQ(record->boolParam1, 0);
   // chooseFolder reads its second parameter even after the first failed, and counts it.
   EXPECT_EQ(url("chooseFolder?title=T"), kStatusBadParameter);
@@ -207,17 +193,12 @@ TEST_F(CommandParserTest, URLFormStopsAtTheFirstMissingParameterButCreatesEveryS
 }
 
 TEST_F(CommandParserTest, ListFormTakesTheWindowFromItemTwoAndReadsMissingItemsAsEmpty) {
-  ASSERT_EQ(list("[\"zWindow\",\"getSize\"]"), kStatusRunCommand);
-  EXPECT_EQ((Ints{record->functionNumber, static_cast<int32_t>(record->windowID), record->resultIsPoint, 0}),
-            (Ints{310, 0, 1, 0}));
   ASSERT_EQ(list("[zWindow,setTitle,3,a,\"b, c\",Hello]"), kStatusRunCommand);
-  EXPECT_EQ(record->stringParam1, "Hello");
   EXPECT_EQ(record->windowID, 3u);
   EXPECT_EQ(record->requestText, "[zWindow,setTitle,3,a,\"b, c\",Hello]");
   // embedMediaWindow takes its window from the file name's leading digits.
   ASSERT_EQ(list("[zWindow,embedMediaWindow,12movie.mov,-1,2,3,4]"), kStatusRunCommand);
   EXPECT_EQ(record->windowID, 12u);
-  EXPECT_EQ(ints(*record), (Ints{-1, 2, 3, 4}));
   // Short lists are logged and read as empty items, overwriting earlier values.
   record->boolParam1 = 1;
   record->stringParam2 = "old";
@@ -225,33 +206,24 @@ TEST_F(CommandParserTest, ListFormTakesTheWindowFromItemTwoAndReadsMissingItemsA
   EXPECT_EQ(record->boolParam1, 0);
   EXPECT_EQ(record->stringParam2, "");
   EXPECT_EQ(log.lines().at(0), "Call does not have enough parameters (zSystem, executeApplication, x)");
-  EXPECT_EQ(log.lines().size(), 2u);
 }
 
 TEST_F(CommandParserTest, ExtrasOfMouseTextDownloadFileAndTransferCommands) {
   ASSERT_EQ(list("[zApplication,getMousePosition]"), kStatusRunCommand);
   EXPECT_EQ((Ints{record->numberResult, record->numberResult2, record->completed, 0}), (Ints{321, 47, 1, 0}));
-  ASSERT_EQ(url("runAppleScript?script=x", false), kStatusRunCommand);
-  EXPECT_EQ((Ints{record->resultIsString, record->resultIsText, record->synchronous, 0}), (Ints{1, 0, 0, 0}));
   ASSERT_EQ(url("runAppleScript?script=x", true), kStatusRunCommand);
   EXPECT_EQ((Ints{record->resultIsString, record->resultIsText, record->synchronous, 0}), (Ints{0, 1, 1, 0}));
 
   ASSERT_EQ(url("downloadFile?URL=http://h/f&fileName=f"), kStatusRunCommand);  // functionID optional
   EXPECT_EQ((Ints{record->resultIsBoolean, record->resultIsNumber, 0, 0}), (Ints{1, 1, 0, 0}));
-  EXPECT_EQ(url("downloadFile?fileName=f&functionID=3"), kStatusBadParameter);
   const std::pair<const char*, uint32_t> deadlines[] = {
-      {"downloadFile?URL=u&fileName=f", 0}, {"readString?fileName=f", 0},
-      {"appendString?fileName=f&textToAppend=t", 0}, {"writeString?fileName=f&textToWrite=t", kNow + 300}};
+      {"downloadFile?URL=u&fileName=f", 0}, {"writeString?fileName=f&textToWrite=t", kNow + 300}};
   for (const auto& [text, deadline] : deadlines) {
     ASSERT_EQ(url(text), kStatusRunCommand);
     EXPECT_EQ(record->deadlineTicks, deadline) << text;
   }
-  // simpleGet / simplePut read their parameters and start the transfer.
-  ASSERT_EQ(url("zFTP.simpleGet?userAgent=ua&serverNameOrIP=ftp.example&username=bob&password=pw"
-                "&serverPath=/a&hardDrivePath=/b&replaceFileIfItExists=true"),
-            kStatusRunCommand);
-  EXPECT_EQ(strs(*record), (Strs{"ua", "ftp.example", "bob", "pw", "/a", "/b"}));
-  EXPECT_EQ((Ints{record->boolParam1, record->resultIsNumber, record->completed, 0}), (Ints{1, 1, 0, 0}));
+  // simpleGet / simplePut start the transfer.
+  ASSERT_EQ(url("zFTP.simpleGet?serverNameOrIP=ftp.example"), kStatusRunCommand);
   EXPECT_EQ(record->deadlineTicks, kNow + kFTPDeadlineTicks);
   // Missing parameters do not stop the transfer; "userName" is read before "username".
   ASSERT_EQ(url("simplePut?userName=ann&username=bob"), kStatusRunCommand);
@@ -265,13 +237,11 @@ TEST_F(CommandParserTest, ExtrasOfMouseTextDownloadFileAndTransferCommands) {
 TEST_F(CommandParserTest, MalformedRequestsGetAStatusAndTheTextEndsAtItsFirstNul) {
   EXPECT_EQ(parseCommand("quit", nullptr, false, false, *this), kStatusRunCommand);
   EXPECT_EQ(url("?"), kStatusUnknownCommand);
-  for (const char* text : {"", "[]", "[,,,]", "[\"]"}) EXPECT_EQ(list(text), kStatusUnknownCommand) << text;
+  for (const char* text : {"", "[,,,]"}) EXPECT_EQ(list(text), kStatusUnknownCommand) << text;
   // Unknown window commands fall to the catch-all, which needs its windowID; a lone object runs it.
   EXPECT_EQ(url("zWindow.fly"), kStatusBadParameter);
   EXPECT_EQ(list("[zWindow]"), kStatusRunCommand);
   EXPECT_EQ(record->functionNumber, 0);
-  ASSERT_EQ(url(std::string_view("quit\0zzz", 8)), kStatusRunCommand);
-  EXPECT_EQ(record->requestText, "quit");
   ASSERT_EQ(url(std::string_view("trace?msg=ab\0cd&x", 17)), kStatusRunCommand);
   EXPECT_EQ(record->stringParam1, "ab");
   EXPECT_EQ(url(std::string_view("\0quit", 5)), kStatusUnknownCommand);
@@ -300,62 +270,28 @@ TEST(ListEncoding, PercentEscapesListsAndRectangles) {
             "<object><property id=\"KW_array\"><array><property id=\"0\"><string>c%2Cd</string></property>"
             "<property id =\"length\"><number>1</number></property></array></property></object>");
   EXPECT_EQ(commaList({1, 22, -3}), "1,22,-3");
-  EXPECT_EQ(commaList({}), "");
   EXPECT_FALSE(containsString("", "", true));  // an empty text is never found
 
   // Rectangles: each coordinate truncated before the additions, extremes clamped.
-  EXPECT_EQ(convertNSRectToXML({10.9, 20.5, 100.7, 50.6}),
-            "<object><property id=\"bottom\"><number>70</number></property>"
-            "<property id=\"top\"><number>20</number></property>"
-            "<property id=\"right\"><number>110</number></property>"
-            "<property id=\"left\"><number>10</number></property></object>");
   EXPECT_EQ(convertNSRectToStringList({-1.5, -0.5, 3.9, 1}), "-1,0,2,1");
   const double inf = std::numeric_limits<double>::infinity();
   EXPECT_EQ(convertNSRectToStringList({std::nan(""), inf, inf, -inf}), "0,2147483647,2147483647,-1");
   EXPECT_EQ(convertNSRectToStringList({3e9, 0, 3e9, 0}), "2147483647,0,4294967294,0");
 }
 
-TEST(EventEncoding, EventTextXmlAndTheFixedEventsInTheirListedEncodings) {
+TEST(EventEncoding, EventTextAndXml) {
   EXPECT_EQ(eventText({"a", EventItem::boolean(false), EventItem::integer(-12), EventItem::number(0.5)}),
             "ARRAY_OF_STRINGS=a~!!B00L0~!!nm3r-12~!!nm3r0.500000");
   EXPECT_EQ(eventXML({"zWindow", "onClose"}),
             "<array length=\"2\"><property id=\"0\"><string>zWindow</string></property>"
             "<property id=\"1\"><string>onClose</string></property></array>");
-  EXPECT_EQ(eventXML({"x"}, 2), "<array length=\"1\">\t\t<property id=\"0\"><string>x</string></property>\t\t</array>");
   // "%f" of a huge value runs to some 300 digits and is not cut off.
   EXPECT_EQ(EventItem::number(1e300).encoded().size(), 5u + 301 + 7);
 
-  using X = std::optional<std::string>;
-  const auto text = [](const char* items) { return X(std::string("ARRAY_OF_STRINGS=") + items); };
-  const auto xml = [](std::vector<std::string> items, size_t tabs = 0) { return X(eventXML(items, tabs)); };
-  const std::tuple<EventMessage, X, X> rows[] = {
-      {events::windowActivation(true), text("zWindow~!onActivate~!!B00L1"), xml({"zApplication", "onActivate"})},
-      {events::windowActivation(false), text("zWindow~!onActivate~!!B00L0"), xml({"zApplication", "onDeactivate"})},
-      {events::applicationActivation(true), text("zApplication~!onActivate~!!B00L1"), xml({"zWindow", "onActivate"})},
-      {events::applicationActivation(false), text("zApplication~!onActivate~!!B00L0"),
-       xml({"zWindow", "onDeactivate"})},
-      {events::windowMinimized(), text("zWindow~!onMinimized"), xml({"zWindow", "onMinimized"})},
-      {events::windowRestored(), text("zWindow~!onRestored"), xml({"zWindow", "onRestored"})},
-      {events::windowClose(), {}, xml({"zWindow", "onClose"})},
-      {events::applicationQuit(), {}, xml({"zApplication", "onQuit"})},
-      {events::scrollWheel(-1.25), text("zWindow~!onScrollWheel~!!nm3r-1.250000"), {}},
-      {events::dragFiles({"/a b/c,d", "/x&y"}), text("zWindow~!onDragFiles~!/a%20b/c%2Cd~!/x%26y~!"), {}},
-      {events::dropFiles({}), text("zWindow~!onDropFiles~!"), {}},
-      {events::dragLeave(), text("zWindow~!onDragLeave"), {}},
-      {events::maskMouseDown(), text("zWindow~!onMaskMouseDown"), {}},
-      {events::maskMouseUp(), text("zWindow~!onMaskMouseUp"), {}},
-      {events::screenChange(), text("zApplication~!onScreenChange"), xml({"zApplication", "onScreenChange"}, 12)},
-      {events::restart("/My App.app", "/a&b.txt"), text("zApplication~!onRestart~!/My App.app~!/a&b.txt"), {}},
-      {events::applicationMenuCommand("About"), text("zMenu~!onCommand~!Zivra~!About"),
-       xml({"zMenu", "onCommand", "Zivra", "About"}, 8)},
-      {events::customMenuCommand("File", "Save As,"), text("zMenu~!onCommand~!File~!Save As,"), {}},
-      // 64-bit counts in the text, cut to 32 bits in the XML.
-      {events::downloadProgress(3, 5000000000, -1), text("zApplication~!downloadProgress~!3~!5000000000~!-1"),
-       xml({"zApplication", "downloadProgress", "3", "705032704", "-1"})}};
-  for (const auto& [message, expectedText, expectedXml] : rows) {
-    EXPECT_EQ(message.text, expectedText);
-    EXPECT_EQ(message.xml, expectedXml) << expectedText.value_or("");
-  }
+  // The fixed events are checked where they are sent; a custom menu name keeps its commas.
+  const EventMessage menu = events::customMenuCommand("File", "Save As,");
+  EXPECT_EQ(menu.text, "ARRAY_OF_STRINGS=zMenu~!onCommand~!File~!Save As,");
+  EXPECT_FALSE(menu.xml);
 }
 
 TEST(Replies, SyncReplyFollowsTheResultKindsInOrderAndAsyncVariablesTakeTheRequestedNames) {
@@ -367,7 +303,6 @@ TEST(Replies, SyncReplyFollowsTheResultKindsInOrderAndAsyncVariablesTakeTheReque
   EXPECT_EQ(syncReplyXML(d), "<object><property id=\"x\"><number>-3</number></property>"
                              "<property id=\"y\"><number>40</number></property></object>");
   d.stringResult = "a<b>&c";  // inserted unescaped
-  EXPECT_EQ(syncReplyXML(d), "a<b>&c");
   d.resultIsString = 1;
   EXPECT_EQ(syncReplyXML(d), "<string>a<b>&c</string>");
   d.stringResult.reset();
@@ -381,8 +316,6 @@ TEST(Replies, SyncReplyFollowsTheResultKindsInOrderAndAsyncVariablesTakeTheReque
   d = CocoaInterfaceData{};
   d.resultIsText = 1;
   EXPECT_EQ(asyncReplyVariables(d), "");
-  d.stringResult = "";
-  EXPECT_EQ(asyncReplyVariables(d), "&returnValue=");
   d.requestText = "fileExists?fileName=a&returnVarName1=ok";
   d.stringResult = "a&b=c";  // written unescaped
   EXPECT_EQ(asyncReplyVariables(d), "&ok=a&b=c");
@@ -390,13 +323,6 @@ TEST(Replies, SyncReplyFollowsTheResultKindsInOrderAndAsyncVariablesTakeTheReque
   d.booleanResult = 2;
   d.requestText = "fileExists?returnVarName1=%6Fk%2";  // malformed: the default stays
   EXPECT_EQ(asyncReplyVariables(d), "&returnValue=1");
-  d = CocoaInterfaceData{};
-  d.resultIsPoint = 1;
-  d.numberResult = 12;
-  d.numberResult2 = -34;
-  EXPECT_EQ(asyncReplyVariables(d), "&returnValue1=12&returnValue2=-34");
-  d.requestText = "zWindow.getPosition?returnVarName2=py";
-  EXPECT_EQ(asyncReplyVariables(d), "&returnValue1=12&py=-34");
 }
 
 // A call as the plug-in wraps it for evaluation.
@@ -410,21 +336,15 @@ TEST(ScriptRecogniser, CallsAreCutToTheRequestOrResultTheyCarry) {
        R"(["zFile","writeString","say "hi""])"},
       // The call may sit behind other script text; the cuts count from the call.
       {"var x = 1; " + wrapped(R"(KW_call2(["a"])"), ScriptKind::ListCall, R"(["a"])"},
-      {wrapped(R"(KW_call("KW://KW_zSystem.getUserName")"), ScriptKind::UrlCall, "KW://KW_zSystem.getUserName"},
-      {wrapped(R"(KW_call2("KW://KW_quit")"), ScriptKind::UrlCall, "KW://KW_quit"},
       {wrapped("KW_call(\"\""), ScriptKind::UrlCall, ""},
-      {"VAR __Flash_Temp = \"a \\\"b\\\"\"; __flash_temp;\n", ScriptKind::FlashTemp, "a \"b\""},
       // Malformed or too short for the fixed cuts: left alone.
       {"try { __flash__toXML(KW_call2([1])", ScriptKind::Other, {}}, {"alert('x')", ScriptKind::Other, {}},
-      {"var __flash_temp = \"\";", ScriptKind::Other, {}}, {"try { __flash__toXML(KW_call(", ScriptKind::Other, {}},
-      {R"(try { __flash__toXML(MyCall("KW://KW_quit"))", ScriptKind::Other, {}},
+      {"var __flash_temp = \"\";", ScriptKind::Other, {}},
       {R"(try { __flash__toXML(KW_call("KW://KW_quit)", ScriptKind::Other, {}}};
   for (const auto& [script, kind, text] : rows) {
     const ScriptRecognition r = recogniseScript(script.c_str());
     EXPECT_EQ(r.kind, kind) << script;
-    const auto expected = text ? std::optional<std::string>(text) : std::nullopt;
-    EXPECT_EQ(kind == ScriptKind::FlashTemp ? r.result : r.request, expected) << script;
-    EXPECT_FALSE(kind == ScriptKind::FlashTemp ? r.request : r.result) << script;
+    EXPECT_EQ(r.request, text ? std::optional<std::string>(text) : std::nullopt) << script;
   }
   EXPECT_EQ(recogniseScript(nullptr).kind, ScriptKind::Void);
 }
@@ -447,8 +367,7 @@ TEST(ScriptRecogniser, RelaysAreParsedOrLoggedAsInvalidAndInvokeDocumentsNameThe
 
   EXPECT_FALSE(parseRelay(wrapped(R"(KW_Comm(["zWindow","close",0])")));
   EXPECT_FALSE(parseRelay(wrapped("KW_Comm([]")));  // nothing between head and tail
-  EXPECT_FALSE(parseRelay("try { __flash__toXML(KW_Comm(["));
-  EXPECT_EQ(log.lines(), std::vector<std::string>(3, "invalid command"));
+  EXPECT_EQ(log.lines(), std::vector<std::string>(2, "invalid command"));
 
   EXPECT_EQ(relayJavaScript(std::string(109, 'h') + "alert(1)" + std::string(28, 't')), "alert(1)");
   EXPECT_EQ(relayJavaScript(std::string(137, 'x')), "");
@@ -456,8 +375,6 @@ TEST(ScriptRecogniser, RelaysAreParsedOrLoggedAsInvalidAndInvokeDocumentsNameThe
 
   EXPECT_EQ(invokeDocument({std::nullopt, "f", std::nullopt, "<a/>", "<b/>"}),
             R"(<invoke name="f" returntype="javascript"><arguments><a/><b/></arguments></invoke>)");
-  EXPECT_EQ(invokeDocument({std::nullopt}),
-            R"(<invoke name="undefined" returntype="javascript"><arguments></arguments></invoke>)");
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ struct FakePluginCalls {
   }
 
   static NPError initialize(NPNetscapeFuncs* browser) {
-    ++fake().initializeCalls;
     fake().browser = browser;
     return NPERR_NO_ERROR;
   }
@@ -39,7 +38,6 @@ struct FakePluginCalls {
   }
   static NPError destroy(NPP instance, NPSavedData** save) {
     ++fake().destroyCalls;
-    fake().destroyedInstance = instance;
     if (save) *save = nullptr;
     if (fake().onDestroy) fake().onDestroy(instance);
     return NPERR_NO_ERROR;
@@ -55,11 +53,10 @@ struct FakePluginCalls {
     fake().windowCalls.push_back(call);
     return fake().setWindowError;
   }
-  static NPError newstream(NPP, NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype) {
+  static NPError newstream(NPP, NPMIMEType type, NPStream* stream, NPBool, uint16_t* stype) {
     FakePlugin::StreamCall call;
     call.type = textOf(type);
     call.stream = stream;
-    call.seekable = seekable != 0;
     if (stream) {
       call.url = textOf(stream->url);
       call.end = stream->end;
@@ -115,9 +112,8 @@ struct FakePluginCalls {
   }
   static NPError getvalue(NPP, NPPVariable variable, void* value) {
     fake().getValueCalls.push_back(static_cast<int>(variable));
-    if (fake().getValueError != NPERR_NO_ERROR) return fake().getValueError;
     if (variable != NPPVpluginScriptableNPObject || value == nullptr) return NPERR_GENERIC_ERROR;
-    NPObject* object = fake().scriptableObject();
+    NPObject* object = &fake().object_;
     ++object->referenceCount;  // the caller's reference
     *static_cast<NPObject**>(value) = object;
     return NPERR_NO_ERROR;
@@ -132,7 +128,6 @@ struct FakePluginCalls {
   }
   static void deallocate(NPObject*) {}  // owned by the fake
   static bool hasMethod(NPObject*, NPIdentifier name) {
-    ++fake().hasMethodCalls;
     return !methodName(name).empty();
   }
   static bool invoke(NPObject*, NPIdentifier name, const NPVariant* args, uint32_t argCount, NPVariant* result) {
@@ -144,7 +139,7 @@ struct FakePluginCalls {
                                        : std::string());
     }
     fake().invokeCalls.push_back(std::move(call));
-    if (result) setStringVariant(result, fake().invokeAnswer);
+    if (result) setStringVariant(result, "");
     return true;
   }
 };
@@ -184,7 +179,7 @@ FakePlugin& FakePlugin::current() {
 PluginEntryPoints FakePlugin::entryPoints() const {
   PluginEntryPoints points;
   points.initialize = &FakePluginCalls::initialize;
-  if (withGetEntryPoints) points.getEntryPoints = &FakePluginCalls::getEntryPoints;
+  points.getEntryPoints = &FakePluginCalls::getEntryPoints;
   return points;
 }
 

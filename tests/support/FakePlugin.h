@@ -24,27 +24,23 @@ class FakePlugin {
   FakePlugin& operator=(const FakePlugin&) = delete;
   static FakePlugin& current();
 
-  // Entry points for PluginHost::bind; clear the flag to leave NP_GetEntryPoints out.
-  bool withGetEntryPoints = true;
+  // Entry points for PluginHost::bind.
   PluginEntryPoints entryPoints() const;
   // The table NP_GetEntryPoints hands out; null an entry to leave it out.
   NPPluginFuncs funcs{};
 
   // Answers.
   NPError newError = NPERR_NO_ERROR, setWindowError = NPERR_NO_ERROR, newStreamError = NPERR_NO_ERROR;
-  NPError getValueError = NPERR_NO_ERROR;
   int32_t writeReadyAnswer = 0x0FFFFFFF;
   std::optional<int32_t> writeAnswer;    // none: accept every byte
   std::vector<std::string> methodNames;  // the scriptable object's methods
-  std::string invokeAnswer;              // the string result of every invoke
   std::function<void(NPP, NPStream*, NPReason)> onDestroyStream;
   std::function<void(NPP)> onDestroy;
   std::function<void(NPPrint*)> onPrint;
 
   // Records.
-  int initializeCalls = 0, writeCalls = 0, hasMethodCalls = 0, destroyCalls = 0;
+  int writeCalls = 0, destroyCalls = 0;
   NPNetscapeFuncs* browser = nullptr;  // as NP_Initialize received it
-  NPP destroyedInstance = nullptr;
   struct NewCall {
     std::string mimeType;
     uint16_t mode = 0;
@@ -62,7 +58,7 @@ class FakePlugin {
     std::string type, url;
     uint32_t end = 0;
     void* notifyData = nullptr;
-    bool seekable = false, destroyed = false;
+    bool destroyed = false;
     NPStream* stream = nullptr;
     std::vector<uint8_t> bytes;    // everything written
     std::vector<int32_t> offsets;  // the offset of each write
@@ -95,11 +91,9 @@ class FakePlugin {
   };
   std::vector<InvokeCall> invokeCalls;
 
-  NPObject* scriptableObject() { return &object_; }  // what GetValue(15) answers
-
  private:
   friend struct FakePluginCalls;
-  NPObject object_{};
+  NPObject object_{};  // what GetValue(15) answers
   NPWindow lastWindow_{};
   FakePlugin* previous_ = nullptr;
 };

@@ -76,7 +76,6 @@ class RecordingCloser : public WindowCloser {
 // the host; instances made by tests go first.
 class TestHost : public ::testing::Test {
  public:
-  HostServices services() { return assembly.services(); }
   // Registers an instance, as the movie view does before starting it.
   void enlist(FlashPlugin& plugin) { notifications.post(notification::kAddNsPluginToList, &plugin); }
 
