@@ -283,25 +283,6 @@ TEST_F(SystemCommands, ResolutionCommandsSwitchAndRestoreTheDisplayAndTheLevel) 
   EXPECT_EQ(window->level(), 0);
 }
 
-TEST_F(SystemCommands, DisplayControlPicksTheFirstSortedModeAndReleasesOnFailure) {
-  desktop.displayModes = {{800, 600, 32, 75}, {800, 600, 16, 60}, {800, 600, 32, 60}, {1440, 900, 32, 60}};
-  DisplayControl control(desktop);
-  control.gatherDisplayModes(800, 600);
-  EXPECT_EQ(control.displayModes(), (std::vector<Desktop::DisplayMode>{{800, 600, 32, 75}, {800, 600, 32, 60}}));
-  desktop.displaySwitchFails = true;
-  control.switchResolutionTo(800, 600);
-  EXPECT_FALSE(desktop.displayCaptured);
-  EXPECT_EQ(desktop.mainScreenFrame().size, (DesktopSize{1440, 900}));
-  desktop.displaySwitchFails = false;
-  control.switchResolutionTo(800, 600);
-  EXPECT_EQ(desktop.displayRefreshRate, 75);
-  control.switchResolutionTo(800, 600);  // the starting mode stays the first one seen
-  EXPECT_EQ(*control.originalDisplayMode(), (Desktop::DisplayMode{1440, 900, 32, 60}));
-  DisplayControl fresh(desktop);
-  fresh.resetToOriginalResolution();  // never searched: nothing to go back to
-  EXPECT_TRUE(desktop.displayCaptured);
-}
-
 TEST_F(SystemCommands, ScaleAndSaveKeepsProportionsAndClampsTheQuality) {
   // (width, height) into 100 x 100, and the size saved.
   const int32_t cases[][4] = {{400, 100, 100, 25}, {300, 299, 100, 99}, {50, 40, 50, 40}};

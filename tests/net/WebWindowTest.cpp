@@ -199,24 +199,6 @@ TEST_F(WebWindow, ClosingUnlistsAtOnceAndTearsDownLater) {
   EXPECT_EQ(caller().contentView()->subviews().size(), 0u);
 }
 
-// The script forms the sim web view understands; anything else answers "".
-TEST(SimWebViewScripts, AnswerTheFormsAHostUses) {
-  struct NoFetch : PageFetcher {
-    Ticket fetch(const std::string&, Done) override { return 1; }
-    void cancel(Ticket) override {}
-  } fetcher;
-  SimWebView view(fetcher, {{0, 0}, {10, 10}});
-  view.loadURL("http://127.0.0.1:9/a/b.html");
-  const std::pair<std::string, std::string> cases[] = {
-      {"document.title = 'T; x'", "T; x"},  // a semicolon inside a literal
-      {"window.location+\"\"", "http://127.0.0.1:9/a/b.html"},
-      {"'one'; \"two\"", "two"},  // the last statement's value
-      {"Math.max(1, 2)", ""},
-  };
-  for (const auto& [script, result] : cases) EXPECT_EQ(view.stringByEvaluatingJavaScript(script), result) << script;
-  EXPECT_EQ(pageTitle("<TITLE>\n  Two\t words </TITLE>"), "Two words");
-}
-
 TEST(WebPageFetcher, LoadsAnHttpPageOnTheRealClock) {
   LoopbackHttpServer server([](const LoopbackHttpServer::Request& request) {
     if (request.path() == "/moved") return LoopbackHttpServer::redirect("/page");

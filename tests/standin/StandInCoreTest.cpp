@@ -1,13 +1,12 @@
 // Tests of the stand-in plug-in's core where the end-to-end runs (tests/e2e)
 // do not reach: compressed, malformed and truncated movies, odd tags and
-// actions, frame timing at the limits, and painting under clips.
+// actions and frame timing at the limits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 
 #include "tools/standin/MovieReader.h"
-#include "tools/standin/Painter.h"
 #include "tools/swf/SwfWriter.h"
 
 namespace kw::standin {
@@ -107,36 +106,6 @@ TEST(ActionDecoding, GetURLsFromTheirStringsOrFromTwoPushedStrings) {
   for (const auto& [ticks, rate, last, due] : timing) {
     EXPECT_EQ(frameDue(ticks, static_cast<uint16_t>(rate), last), due) << ticks;
   }
-}
-
-uint32_t pixel(const GrafPort& port, int32_t x, int32_t y) {
-  return port.pixels[static_cast<size_t>(y * port.width + x)];
-}
-
-TEST(Painting, DrawsOnlyInsideTheAreaAndBothClipsAndRestoresThePort) {
-  constexpr uint32_t kUntouched = 0xFF102030, kFill = 0xFF336699;
-  GrafPort port(80, 60, kUntouched);
-  port.setOrigin(3, 4);
-  port.clip = {-100, -100, 200, 200};
-  // The area sits at port pixels (10, 20) to (50, 50); the mark is centred vertically, left at step 0.
-  paint(port, {-10, -20, 40, 30, QDRect{20, 10, 50, 50}}, {0x336699, false, 0});
-  EXPECT_EQ(std::make_tuple(port.origin, port.clip), std::make_tuple(QDPoint{4, 3}, QDRect{-100, -100, 200, 200}));
-  for (const auto& [x, y] : {std::pair{10, 20}, {49, 49}}) EXPECT_EQ(pixel(port, x, y), kFill) << x << "," << y;
-  for (const auto& [x, y] : {std::pair{9, 20}, {10, 19}, {50, 49}, {49, 50}}) EXPECT_EQ(pixel(port, x, y), kUntouched);
-
-  GrafPort clipped(80, 60, kUntouched);
-  clipped.clip = {0, 0, 60, 22};  // the port's clip ends at x 22, the window's at y 30
-  paint(clipped, {-10, -20, 40, 30, QDRect{20, 10, 30, 50}}, {0x336699, false, 0});
-  EXPECT_EQ(std::make_tuple(pixel(clipped, 21, 21), pixel(clipped, 22, 21), pixel(clipped, 21, 30)),
-            std::make_tuple(kFill, kUntouched, kUntouched));
-  GrafPort small(20, 10, kUntouched);  // an area larger than the port stays inside it
-  paint(small, {5, 5, 1000, 1000, QDRect{-100, -100, 2000, 2000}}, {0x000000, false, 7});
-  EXPECT_EQ(std::count(small.pixels.begin(), small.pixels.end(), 0xFF000000U), 200);
-
-  EXPECT_EQ(blend(0xFF123456, 0xABCDEF, 0), 0xFF123456U);
-  EXPECT_EQ(blend(0x00123456, 0xABCDEF, 255), 0xFFABCDEFU);
-  EXPECT_EQ(blend(0xFF000000, 0xFFFFFF, 128), 0xFF808080U);
-  EXPECT_EQ(blend(0x00000000, 0xFFFFFF, 128) >> 24, 128U);
 }
 
 }  // namespace

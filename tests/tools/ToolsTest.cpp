@@ -1,4 +1,4 @@
-// End-to-end runs of the real kwcmd, swfmake, swfinfo, swfmerge and swfcipher
+// End-to-end runs of the real kwcmd, swfmake, swfmerge and swfcipher
 // binaries: the exact lines they print, the bytes they write, their exit codes.
 #include <filesystem>
 #include <optional>
@@ -51,31 +51,6 @@ class SwfTools : public kw::test::ToolTest {
   }
 };
 
-TEST_F(SwfTools, InfoPrintsOneLinePerFileWithTheHeaderMakeWroteOrTheStatus) {
-  ASSERT_EQ(
-      run("swfmake", "-o {plain.swf} --version 9 --size 550x400 --rate 12.5 --frames 3 --background 336699").exitCode,
-      0);
-  ASSERT_EQ(
-      run("swfmake", "-o {as3.swf} --compressed --as3 --size 800x600 --metadata " + std::string(3000, 'x')).exitCode,
-      0);
-  write("truncated.swf", {'F', 'W', 'S', 0x0a, 0x10});
-  const ToolRun info = run("swfinfo", "{plain.swf} {as3.swf} {missing.swf} {truncated.swf} {}");
-  EXPECT_EQ(info.exitCode, 1) << "one failed";
-  EXPECT_EQ(info.out,
-            "{\"status\":0,\"signature\":\"FWS\",\"version\":9,\"top\":0,\"left\":0,\"bottom\":400,"
-            "\"right\":550,\"frameRate\":12,\"frameCount\":3,\"backgroundColor\":3368601,\"as3\":false}\n"
-            "{\"status\":0,\"signature\":\"CWS\",\"version\":10,\"top\":0,\"left\":0,\"bottom\":600,"
-            "\"right\":800,\"frameRate\":12,\"frameCount\":1,\"backgroundColor\":null,\"as3\":true}\n"
-            "{\"status\":-43,\"signature\":null,\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
-            "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n"
-            "{\"status\":-39,\"signature\":\"FWS\",\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
-            "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n"
-            "{\"status\":-36,\"signature\":null,\"version\":0,\"top\":0,\"left\":0,\"bottom\":0,"
-            "\"right\":0,\"frameRate\":0,\"frameCount\":0,\"backgroundColor\":null,\"as3\":false}\n");
-  EXPECT_EQ(run("swfinfo", "{plain.swf}").exitCode, 0);
-  EXPECT_EQ(run("swfinfo", "").exitCode, 2);
-}
-
 TEST_F(SwfTools, MakeWritesTheWritersBytesAndRejectsBadUsageKeepingTheOldFile) {
   ASSERT_EQ(run("swfmake",
                 "-o {geturl.swf} --wrapper --background 102030 --geturl KW://KW_zWindow.getSize@_self"
@@ -95,33 +70,6 @@ TEST_F(SwfTools, MakeWritesTheWritersBytesAndRejectsBadUsageKeepingTheOldFile) {
   EXPECT_EQ(run("swfmake", "").exitCode, 2) << "no output file";
   EXPECT_EQ(read("kept.swf"), (Bytes{'o', 'l', 'd'}));
   EXPECT_EQ(run("swfmake", "-o {no-such-dir/x.swf}").exitCode, 1);
-}
-
-TEST_F(SwfTools, MergeAndCipherWriteWhatTheMergerAndTheCipherGive) {
-  const Bytes wrapper = kw::test::wrapperMovie();
-  const Bytes movie = kw::test::userMovie(true).build();
-  write("wrapper.swf", wrapper);
-  write("movie.swf", movie);
-  const ToolRun merged = run("swfmerge", "--wrapper {wrapper.swf} --movie {movie.swf} -o {merged.swf}");
-  EXPECT_EQ(merged.exitCode, 0);
-  EXPECT_EQ(merged.out, "status 0\n");
-  EXPECT_EQ(std::optional(read("merged.swf")), kw::mergeMovie(wrapper, movie, true).written);
-
-  Bytes enciphered(movie.size());
-  ASSERT_EQ(kw::movieCipher(movie.data(), enciphered.data(), movie.size(), 1, kw::CipherDirection::Encipher),
-            kw::kStatusOK);
-  ASSERT_EQ(run("swfcipher", "--encipher {movie.swf} -o {movie.zve}").exitCode, 0);
-  EXPECT_EQ(read("movie.zve"), enciphered);
-  ASSERT_EQ(run("swfcipher", "--decipher {movie.zve} -o {movie.back}").exitCode, 0);
-  EXPECT_EQ(read("movie.back"), movie);
-
-  // Enciphered inputs merge alike; without the wrapper flag the movie is only
-  // deciphered, still compressed.
-  ASSERT_EQ(run("swfcipher", "{wrapper.swf} --encipher -o {wrapper.zve}").exitCode, 0);
-  EXPECT_EQ(run("swfmerge", "--wrapper {wrapper.zve} --movie {movie.zve} -o {enciphered.swf}").out, "status 0\n");
-  EXPECT_EQ(read("enciphered.swf"), read("merged.swf"));
-  EXPECT_EQ(run("swfmerge", "--movie {movie.zve} --no-wrapper -o {passed.swf}").out, "status 0\n");
-  EXPECT_EQ(read("passed.swf"), movie);
 }
 
 TEST_F(SwfTools, MergeAndCipherFailuresReportTheStatusAndWriteOnlyWhatTheMergerWrites) {

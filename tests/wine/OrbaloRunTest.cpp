@@ -330,17 +330,5 @@ TEST_F(OrbaloTest, PlayerThatIsNoProgramCannotStart) {
   EXPECT_EQ(Finish(2), (std::vector<std::string>{"Orbalo|unable to start swf: 193\n", "Orbalo|Unable to load swf.\n"}));
 }
 
-class BareXServerTest : public OrbaloTest {
- protected:
-  BareXServerTest() : OrbaloTest(/*virtualDesktop=*/false) {}
-};
-
-TEST_F(BareXServerTest, DisplayWithoutModesFailsTheSwitchEvenAt640x480AndThePlayerIsToldToQuit) {
-  ASSERT_TRUE(Pack({"--set", "resolution=800x600"}));
-  Start();
-  EXPECT_EQ(Finish(1), std::vector<std::string>{"Orbalo|Unable to switch to fullscreen mode.\n"});
-  EXPECT_TRUE(WaitForPlayer("quit", 30s)) << "the player was not told to quit";
-}
-
 }  // namespace
 }  // namespace kw::winetest
